@@ -1,0 +1,177 @@
+// lvdriver: drives the programs' windows from outside the way a user would, for the
+// end-to-end tests. Windows are found by exact caption; texts go out as UTF-8.
+//
+//   lvdriver wait TITLE [ms]          wait until a top-level window has that caption
+//   lvdriver gone TITLE [ms]          wait until none has
+//   lvdriver count TITLE              how many top-level windows have it
+//   lvdriver visible TITLE            1 or 0
+//   lvdriver rect TITLE               window left top right bottom, then client width height
+//   lvdriver text TITLE ID            text of child control ID (0: the caption)
+//   lvdriver children TITLE           id, class, rectangle in client pixels, text; one a line
+//   lvdriver items TITLE ID           the lines of list box ID
+//   lvdriver click TITLE ID           press button ID (posted, so a modal loop may follow)
+//   lvdriver close TITLE              ask the window to close (posted WM_CLOSE)
+//   lvdriver closesync TITLE          WM_CLOSE sent and waited for
+//   lvdriver command TITLE ID         post WM_COMMAND ID (a menu item)
+#include "framework/Gbk.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty())
+        return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+void Print(const std::wstring& w) {
+    std::string s = Utf8(w) + "\n";
+    fwrite(s.data(), 1, s.size(), stdout);
+}
+
+std::wstring TextOf(HWND h) {
+    // Across processes WM_GETTEXT is marshalled by the system, so this reads any control.
+    LRESULT n = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    LRESULT got = SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(n + 1),
+                               reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(got));
+    return text;
+}
+
+struct Search {
+    std::wstring title;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (TextOf(h) == s->title)
+        s->found.push_back(h);
+    return TRUE;
+}
+
+std::vector<HWND> FindAll(const std::wstring& title) {
+    Search s{title, {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND FindOne(const std::wstring& title) {
+    auto all = FindAll(title);
+    // A visible window is the one a user would be looking at.
+    for (HWND h : all)
+        if (IsWindowVisible(h))
+            return h;
+    return all.empty() ? nullptr : all.front();
+}
+
+HWND Child(HWND top, int id) {
+    if (id == 0)
+        return top;
+    return GetDlgItem(top, id);
+}
+
+int Fail(const char* what) {
+    fprintf(stderr, "lvdriver: %s\n", what);
+    return 2;
+}
+
+BOOL CALLBACK ListChild(HWND h, LPARAM p) {
+    HWND top = reinterpret_cast<HWND>(p);
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+    wchar_t head[200];
+    swprintf(head, 200, L"%d\t%ls\t%ld,%ld,%ld,%ld\t%d\t", GetDlgCtrlID(h), cls, r.left, r.top,
+             r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0);
+    Print(head + TextOf(h));
+    return TRUE;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3)
+        return Fail("usage: lvdriver COMMAND TITLE [ARG]");
+    std::wstring cmd = argv[1], title = argv[2];
+    long arg = argc > 3 ? wcstol(argv[3], nullptr, 0) : 0;
+
+    if (cmd == L"wait" || cmd == L"gone") {
+        DWORD limit = argc > 3 ? static_cast<DWORD>(arg) : 10000;
+        DWORD start = GetTickCount();
+        for (;;) {
+            bool present = FindOne(title) != nullptr;
+            if (present == (cmd == L"wait"))
+                return 0;
+            if (GetTickCount() - start > limit)
+                return Fail(cmd == L"wait" ? "window did not appear" : "window did not go");
+            Sleep(50);
+        }
+    }
+    if (cmd == L"count") {
+        Print(std::to_wstring(FindAll(title).size()));
+        return 0;
+    }
+    HWND top = FindOne(title);
+    if (!top)
+        return Fail("no window with that caption");
+    if (cmd == L"visible") {
+        Print(IsWindowVisible(top) ? L"1" : L"0");
+    } else if (cmd == L"rect") {
+        RECT w, c;
+        GetWindowRect(top, &w);
+        GetClientRect(top, &c);
+        wchar_t line[120];
+        swprintf(line, 120, L"%ld %ld %ld %ld %ld %ld", w.left, w.top, w.right, w.bottom,
+                 c.right, c.bottom);
+        Print(line);
+    } else if (cmd == L"text") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        Print(TextOf(c));
+    } else if (cmd == L"children") {
+        EnumChildWindows(top, ListChild, reinterpret_cast<LPARAM>(top));
+    } else if (cmd == L"items") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        LRESULT n = SendMessageW(c, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < n; ++i) {
+            LRESULT len = SendMessageW(c, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+            std::wstring item(static_cast<size_t>(len) + 1, L'\0');
+            SendMessageW(c, LB_GETTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(item.data()));
+            item.resize(static_cast<size_t>(len));
+            Print(item);
+        }
+    } else if (cmd == L"click") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        PostMessageW(c, BM_CLICK, 0, 0);
+    } else if (cmd == L"close") {
+        PostMessageW(top, WM_CLOSE, 0, 0);
+    } else if (cmd == L"closesync") {
+        SendMessageW(top, WM_CLOSE, 0, 0);
+    } else if (cmd == L"command") {
+        PostMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(arg), 0), 0);
+    } else {
+        return Fail("unknown command");
+    }
+    return 0;
+}
