@@ -34,9 +34,9 @@ run_tier fuzz
 
 source scripts/wine-env.sh
 bash scripts/wine-prefix.sh
-"$WINESERVER" -p 2>/dev/null &
+lv_wine_up
 run_tier windows
-"$WINESERVER" -k 2>/dev/null || true
+lv_wine_down
 
 echo
 echo "${passed} passed, ${failed} failed"

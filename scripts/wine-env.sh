@@ -15,3 +15,14 @@ WINESERVER=/usr/lib/wine/wineserver
 export WINESERVER
 : "${DISPLAY:=:99}"
 export DISPLAY
+
+# Starts a persistent wineserver for the prefix and Wine's own background services with
+# their output detached: the services outlive the program that started them, and if they
+# inherited a test runner's pipe the runner would wait for them forever.
+lv_wine_up() {
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
+  "$WINE64" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+lv_wine_down() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+}

@@ -1,0 +1,59 @@
+# Sourced by the end-to-end tests. Each test works in its own folder under $LV_WORK with
+# its own copy of the Wine prefix (its own wineserver: its own windows and mutexes, like a
+# computer of its own), installs the programs there and drives them with lvdriver.exe.
+set -uo pipefail
+: "${LV_BIN:?}" "${LV_SRC:?}" "${LV_WORK:?}"
+source "$LV_SRC/scripts/wine-env.sh"
+LV_BASE_PREFIX="$WINEPREFIX"
+LV_TEST="$(basename "$0" .sh)"
+LV_DIR="$LV_WORK/$LV_TEST"
+LV_PREFIXES=()
+LV_FAILS=0
+
+fail() { echo "FAIL: $*"; LV_FAILS=$((LV_FAILS + 1)); }
+check() { # description, then a command that must succeed
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+check_eq() { # description, expected, actual
+  if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+# lv_prefix NAME: a fresh prefix cloned from the project's one; sets WINEPREFIX to it.
+lv_prefix() {
+  local p="$LV_DIR/prefix-$1"
+  rm -rf "$p"
+  cp -a "$LV_BASE_PREFIX" "$p"
+  rm -f "$p/wineserver"
+  export WINEPREFIX="$p"
+  LV_PREFIXES+=("$p")
+  lv_wine_up
+}
+
+# lv_install DIR: the programs as a user would have them, in a Windows folder of DIR.
+lv_install() {
+  mkdir -p "$1"
+  cp "$LV_BIN"/*.exe "$1"/
+}
+
+# lv_start EXE [ARGS]: starts a Windows program in the background; echo its Linux pid.
+lv_start() {
+  "$WINE64" "$@" >/dev/null 2>&1 </dev/null &
+  echo $!
+}
+
+lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
+
+# Screenshot of the whole X display into FILE (PNG).
+lv_screenshot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
+
+lv_finish() {
+  local p
+  for p in "${LV_PREFIXES[@]}"; do WINEPREFIX="$p" lv_wine_down; done
+  for p in "${LV_PREFIXES[@]}"; do rm -rf "$p"; done
+  if [ "$LV_FAILS" -gt 0 ]; then echo "$LV_TEST: $LV_FAILS check(s) failed"; exit 1; fi
+  echo "$LV_TEST: all checks passed"
+  exit 0
+}
+
+mkdir -p "$LV_DIR"
