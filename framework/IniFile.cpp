@@ -5,7 +5,9 @@
 namespace lv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
@@ -15,7 +17,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -148,8 +152,7 @@ bool IniData::ReadBool(std::string_view section, std::string_view key, bool def)
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniData::WriteString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void IniData::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     std::string entry = std::string(key) + "=" + std::string(value);
     bool inSection = false;
     size_t insertAt = 0;

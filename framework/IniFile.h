@@ -11,7 +11,7 @@
 namespace lv {
 
 class IniData {
-public:
+  public:
     IniData() = default;
     explicit IniData(std::string_view bytes);
 
@@ -30,7 +30,7 @@ public:
     // The whole file, lines ended by CR LF.
     std::string Bytes() const;
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

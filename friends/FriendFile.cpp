@@ -10,7 +10,7 @@ bool IsSpace(char c) {
 }
 
 class Cursor {
-public:
+  public:
     explicit Cursor(std::string_view bytes) : bytes_(bytes) {}
 
     void SkipSpace() {
@@ -57,7 +57,7 @@ public:
         return bytes_.substr(start, pos_ - start);
     }
 
-private:
+  private:
     std::string_view bytes_;
     size_t pos_ = 0;
 };

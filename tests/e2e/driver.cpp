@@ -13,6 +13,11 @@
 //   lvdriver close TITLE              ask the window to close (posted WM_CLOSE)
 //   lvdriver closesync TITLE          WM_CLOSE sent and waited for
 //   lvdriver command TITLE ID         post WM_COMMAND ID (a menu item)
+//   lvdriver statics TITLE            texts of the window's static controls, one a line
+//   lvdriver pid TITLE                the Windows process id that owns the window
+//
+// A TITLE written "dialog:CAPTION" only matches dialog-class windows (message boxes), so a
+// message box captioned like the main window can be told apart from it.
 #include "framework/Gbk.h"
 
 #include <windows.h>
@@ -52,20 +57,39 @@ std::wstring TextOf(HWND h) {
 
 struct Search {
     std::wstring title;
+    bool dialogOnly = false;
     std::vector<HWND> found;
 };
 
+std::wstring ClassOf(HWND h) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    return cls;
+}
+
 BOOL CALLBACK Collect(HWND h, LPARAM p) {
     auto* s = reinterpret_cast<Search*>(p);
-    if (TextOf(h) == s->title)
+    if (TextOf(h) == s->title && (!s->dialogOnly || ClassOf(h) == L"#32770"))
         s->found.push_back(h);
     return TRUE;
 }
 
-std::vector<HWND> FindAll(const std::wstring& title) {
-    Search s{title, {}};
+std::vector<HWND> FindAll(std::wstring title) {
+    Search s;
+    const std::wstring prefix = L"dialog:";
+    if (title.rfind(prefix, 0) == 0) {
+        s.dialogOnly = true;
+        title = title.substr(prefix.size());
+    }
+    s.title = title;
     EnumWindows(Collect, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+BOOL CALLBACK PrintStatic(HWND h, LPARAM) {
+    if (ClassOf(h) == L"Static" && !TextOf(h).empty())
+        Print(TextOf(h));
+    return TRUE;
 }
 
 HWND FindOne(const std::wstring& title) {
@@ -90,14 +114,13 @@ int Fail(const char* what) {
 
 BOOL CALLBACK ListChild(HWND h, LPARAM p) {
     HWND top = reinterpret_cast<HWND>(p);
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
+    std::wstring cls = ClassOf(h);
     RECT r;
     GetWindowRect(h, &r);
     MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
     wchar_t head[200];
-    swprintf(head, 200, L"%d\t%ls\t%ld,%ld,%ld,%ld\t%d\t", GetDlgCtrlID(h), cls, r.left, r.top,
-             r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0);
+    swprintf(head, 200, L"%d\t%ls\t%ld,%ld,%ld,%ld\t%d\t", GetDlgCtrlID(h), cls.c_str(), r.left,
+             r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0);
     Print(head + TextOf(h));
     return TRUE;
 }
@@ -136,8 +159,8 @@ int wmain(int argc, wchar_t** argv) {
         GetWindowRect(top, &w);
         GetClientRect(top, &c);
         wchar_t line[120];
-        swprintf(line, 120, L"%ld %ld %ld %ld %ld %ld", w.left, w.top, w.right, w.bottom,
-                 c.right, c.bottom);
+        swprintf(line, 120, L"%ld %ld %ld %ld %ld %ld", w.left, w.top, w.right, w.bottom, c.right,
+                 c.bottom);
         Print(line);
     } else if (cmd == L"text") {
         HWND c = Child(top, static_cast<int>(arg));
@@ -168,6 +191,12 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(top, WM_CLOSE, 0, 0);
     } else if (cmd == L"closesync") {
         SendMessageW(top, WM_CLOSE, 0, 0);
+    } else if (cmd == L"statics") {
+        EnumChildWindows(top, PrintStatic, 0);
+    } else if (cmd == L"pid") {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(top, &pid);
+        Print(std::to_wstring(pid));
     } else if (cmd == L"command") {
         PostMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(arg), 0), 0);
     } else {

@@ -16,7 +16,8 @@ TEST(FriendFile, WriterProducesTheDocumentedBytes) {
 }
 
 TEST(FriendFile, ChineseNamesRoundTripByteForByte) {
-    lv::FriendList list{"张三", {{"李四", "192.168.0.7"}, {"王五", "PC-王五"}, {"", ""}, {"Amy", "AMY"}}};
+    lv::FriendList list{"张三",
+                        {{"李四", "192.168.0.7"}, {"王五", "PC-王五"}, {"", ""}, {"Amy", "AMY"}}};
     lv::FriendFileRead read = ReadFriendFile(WriteFriendFile(list));
     ASSERT_FALSE(read.damaged);
     EXPECT_EQ(read.version, 1);
