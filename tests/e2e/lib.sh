@@ -30,10 +30,28 @@ lv_prefix() {
   lv_wine_up
 }
 
-# lv_install DIR: the programs as a user would have them, in a Windows folder of DIR.
+# lv_install DIR [EXE...]: the programs as a user would have them (by default Lumivale.exe
+# and msgsvc.exe) in the folder DIR.
 lv_install() {
-  mkdir -p "$1"
-  cp "$LV_BIN"/*.exe "$1"/
+  local dir=$1 exe; shift
+  mkdir -p "$dir"
+  [ $# -gt 0 ] || set -- Lumivale.exe msgsvc.exe
+  for exe in "$@"; do cp "$LV_BIN/$exe" "$dir/"; done
+}
+
+# lv_wait_exit PID [SECONDS]: waits for a process started with lv_start; its exit code.
+lv_wait_exit() {
+  local pid=$1 limit=${2:-20} i
+  for ((i = 0; i < limit * 10; i++)); do
+    kill -0 "$pid" 2>/dev/null || { wait "$pid"; return $?; }
+    sleep 0.1
+  done
+  return 124
+}
+
+# lv_child_id TITLE CLASS [N]: control ID of the Nth (1-based) child of that window class.
+lv_child_id() {
+  lv_driver children "$1" | awk -F'\t' -v cls="$2" -v n="${3:-1}" '$2 == cls && ++seen == n { print $1 }'
 }
 
 # lv_start EXE [ARGS]: starts a Windows program in the background; echo its Linux pid.
