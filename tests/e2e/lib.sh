@@ -54,10 +54,11 @@ lv_child_id() {
   lv_driver children "$1" | awk -F'\t' -v cls="$2" -v n="${3:-1}" '$2 == cls && ++seen == n { print $1 }'
 }
 
-# lv_start EXE [ARGS]: starts a Windows program in the background; echo its Linux pid.
+# lv_start EXE [ARGS]: starts a Windows program in the background and sets LV_PID to its
+# Linux pid (not in a $(...) subshell: lv_wait_exit needs it to be this shell's child).
 lv_start() {
   "$WINE64" "$@" >/dev/null 2>&1 </dev/null &
-  echo $!
+  LV_PID=$!
 }
 
 lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
