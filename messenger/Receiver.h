@@ -7,6 +7,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "messenger/NetBios.h"
+#include "messenger/Smb.h"
 
 namespace lv::messenger {
 
@@ -22,6 +26,10 @@ struct ReceiverLimits {
     // One whole session-service frame, header included. Also the most we ever buffer.
     size_t maxFrameBytes = 0x1FFFF + 4;
 };
+
+// Message text as shown: CR LF, a lone LF and the byte 0x14 (the old Windows line-break
+// marker) each become one CR LF; trailing NULs are dropped.
+std::string NormalizeMessageText(std::string_view raw);
 
 class Receiver {
   public:
@@ -44,10 +52,16 @@ class Receiver {
     // One complete session-service frame (header included); false closes the connection.
     bool HandleFrame(std::string_view frame, std::string& reply);
     bool HandleSmb(std::string_view smb, std::string& reply);
+    uint32_t OnSendSingle(const SmbPacket& request);
+    uint32_t OnSendStart(const SmbPacket& request, std::vector<uint16_t>& words);
+    uint32_t OnSendText(const SmbPacket& request);
+    uint32_t OnSendEnd(const SmbPacket& request);
+    // Hands a finished message over; the status to answer with.
+    uint32_t Complete(Message message, std::string_view rawText);
 
     Deliver deliver_;
     ReceiverLimits limits_;
-    std::string pending_; // bytes of a frame not yet complete, at most maxFrameBytes
+    FrameReader frames_; // holds at most one incomplete frame
     bool closed_ = false;
 
     // The multi-block message being assembled between D5 and D6.
@@ -56,6 +70,7 @@ class Receiver {
     uint16_t groupId_ = 0;
     uint16_t nextGroupId_ = 1;
     Message group_;
+    std::string groupText_; // raw text of the blocks so far, at most maxTextBytes
 };
 
 } // namespace lv::messenger
