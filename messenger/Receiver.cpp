@@ -77,14 +77,8 @@ bool Receiver::HandleSmb(std::string_view smb, std::string& reply) {
     if (!HasSmbHeader(smb) || (static_cast<unsigned char>(smb[9]) & smb::kFlagReply))
         return false;
     std::optional<SmbPacket> request = ParseSmb(smb);
-    SmbHeader header;
-    if (request) {
-        header = request->header;
-    } else {
-        // Counts run past the end: answer with the ids, refuse the request.
-        header =
-            ParseSmb(std::string(smb.substr(0, kSmbHeaderBytes)) + std::string(3, '\0'))->header;
-    }
+    // When the counts run past the end the request is refused, still echoing its ids.
+    SmbHeader header = request ? request->header : *ParseSmbHeader(smb);
     uint32_t status = kNotAccepted;
     std::vector<uint16_t> words;
     if (request) {
