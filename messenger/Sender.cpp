@@ -1,0 +1,177 @@
+#include "messenger/Sender.h"
+
+#include <optional>
+#include <utility>
+
+#include "messenger/Smb.h"
+
+namespace lv::messenger {
+namespace {
+
+// Our process id in requests; receivers only echo it.
+constexpr uint16_t kPid = 0x4C56;
+
+bool IsLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+
+} // namespace
+
+std::vector<std::string> SplitTextBlocks(std::string_view text, size_t maxBlock) {
+    std::vector<std::string> blocks;
+    std::string block;
+    for (size_t i = 0; i < text.size();) {
+        size_t width =
+            (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        if (block.size() + width > maxBlock) {
+            blocks.push_back(std::move(block));
+            block.clear();
+        }
+        block.append(text.substr(i, width));
+        i += width;
+    }
+    if (!block.empty())
+        blocks.push_back(std::move(block));
+    return blocks;
+}
+
+uint32_t StatusFromSmbError(uint32_t smbStatus, bool ntStatus) {
+    if (smbStatus == 0)
+        return status::kSuccess;
+    if (!ntStatus && smb::DosClass(smbStatus) == smb::kErrSrv) {
+        switch (smb::DosCode(smbStatus)) {
+        case smb::kErrPaused:
+            return status::kPausedRemote;
+        case smb::kErrMsgOff:
+        case smb::kErrNoRoom:
+            return status::kBadReceive;
+        default:
+            break;
+        }
+    }
+    return status::kNetworkError;
+}
+
+Sender::Sender(SendRequest request) : request_(std::move(request)) {
+    if (request_.to.empty() || request_.text.size() > kMaxSendTextBytes) {
+        phase_ = Phase::kDone;
+        status_ = status::kInvalidParameter;
+        return;
+    }
+    blocks_ = SplitTextBlocks(request_.text);
+    // An empty message still needs one block; smbclient sends a single NUL, which every
+    // receiver drops as trailing padding.
+    if (blocks_.empty())
+        blocks_.push_back(std::string(1, '\0'));
+}
+
+std::string Sender::Connected() {
+    if (phase_ == Phase::kDone)
+        return {};
+    frames_ = FrameReader(kSessionHeaderBytes + kMaxSessionPayload);
+    if (request_.sessionRequest) {
+        phase_ = Phase::kSession;
+        std::string called = retriedSession_ ? EncodeNetBiosName("*SMBSERVER", kSuffixServer)
+                                             : EncodeNetBiosName(request_.to, kSuffixMessenger);
+        return SessionRequest(called, EncodeNetBiosName(request_.callingName, kSuffixWorkstation));
+    }
+    phase_ = Phase::kStart;
+    return Request(smb::kSendStart, {}, StringBuffer(request_.from) + StringBuffer(request_.to));
+}
+
+std::string Sender::Request(uint8_t command, std::vector<uint16_t> words, std::string_view bytes) {
+    SmbHeader h;
+    h.command = command;
+    h.flags2 = smb::kFlags2LongNames;
+    h.pid = kPid;
+    h.mid = ++mid_;
+    expected_ = command;
+    return SessionFrame(session::kMessage, BuildSmb(h, words, bytes));
+}
+
+Sender::Step Sender::Feed(std::string_view bytes, std::string& out) {
+    std::string frame;
+    while (phase_ != Phase::kDone) {
+        switch (frames_.Next(bytes, frame)) {
+        case FrameReader::Result::kNeedMore:
+            return Step::kWait;
+        case FrameReader::Result::kTooLarge:
+            return Finish(status::kNetworkError);
+        case FrameReader::Result::kFrame: {
+            Step step = HandleFrame(frame, out);
+            if (step != Step::kWait)
+                return step;
+            break;
+        }
+        }
+    }
+    return Step::kDone;
+}
+
+void Sender::Fail(uint32_t failure) {
+    if (phase_ != Phase::kDone)
+        Finish(failure);
+}
+
+Sender::Step Sender::Finish(uint32_t result) {
+    phase_ = Phase::kDone;
+    status_ = result;
+    return Step::kDone;
+}
+
+Sender::Step Sender::HandleFrame(std::string_view frame, std::string& out) {
+    SessionHeader header = *ParseSessionHeader(frame);
+    if (header.type == session::kKeepAlive)
+        return Step::kWait;
+    if (phase_ == Phase::kSession) {
+        if (header.type == session::kPositive) {
+            phase_ = Phase::kStart;
+            out += Request(smb::kSendStart, {},
+                           StringBuffer(request_.from) + StringBuffer(request_.to));
+            return Step::kWait;
+        }
+        if (header.type == session::kNegative) {
+            // Not listening on the messenger name: servers still take *SMBSERVER.
+            if (retriedSession_)
+                return Finish(status::kNameNotFound);
+            retriedSession_ = true;
+            return Step::kReconnect;
+        }
+        return Finish(status::kNetworkError);
+    }
+    if (header.type != session::kMessage)
+        return Finish(status::kNetworkError);
+
+    std::optional<SmbPacket> reply = ParseSmb(frame.substr(kSessionHeaderBytes));
+    if (!reply || reply->header.command != expected_ || reply->header.mid != mid_ ||
+        !(reply->header.flags & smb::kFlagReply))
+        return Finish(status::kNetworkError);
+    if (reply->header.status != 0)
+        return Finish(
+            StatusFromSmbError(reply->header.status, reply->header.flags2 & smb::kFlags2NtStatus));
+
+    switch (phase_) {
+    case Phase::kStart:
+        // smbd answers the start with no words at all; the group is then 0.
+        if (reply->words.size() > 1)
+            return Finish(status::kNetworkError);
+        group_ = reply->words.empty() ? 0 : reply->words[0];
+        phase_ = Phase::kText;
+        out += Request(smb::kSendText, {group_}, DataBuffer(blocks_[nextBlock_++]));
+        return Step::kWait;
+    case Phase::kText:
+        if (nextBlock_ < blocks_.size()) {
+            out += Request(smb::kSendText, {group_}, DataBuffer(blocks_[nextBlock_++]));
+        } else {
+            phase_ = Phase::kEnd;
+            out += Request(smb::kSendEnd, {group_}, {});
+        }
+        return Step::kWait;
+    case Phase::kEnd:
+        return Finish(status::kSuccess);
+    default:
+        return Finish(status::kNetworkError);
+    }
+}
+
+} // namespace lv::messenger
