@@ -1,0 +1,36 @@
+#include "messenger/ServiceLauncher.h"
+
+#include "framework/Gbk.h"
+#include "messenger/msgsvc/ServiceConfig.h"
+#include "messenger/msgsvc/ServiceFiles.h"
+
+#include <windows.h>
+
+namespace lv::messenger {
+
+void StartMessengerServiceIfNeeded() {
+    ServiceConfig config = ReadServiceConfig(ReadServiceIni());
+    // With a broken msgsvc.ini the service is still started: it writes why it cannot run
+    // to its log and error output, where a user looks, instead of Lumivale guessing.
+    if (config.error.empty()) {
+        HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, ToWide(ServiceMutexName(config)).c_str());
+        if (running) {
+            CloseHandle(running);
+            return;
+        }
+    }
+    std::wstring dir = ExeDirectory();
+    std::wstring exe = dir + L"msgsvc.exe";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                       CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, dir.c_str(), &startup,
+                       &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+} // namespace lv::messenger

@@ -1,0 +1,34 @@
+#pragma once
+// msgsvc.ini ([Messenger] section beside msgsvc.exe) turned into the service's settings,
+// and the name of the mutex that marks a running service for one address and port. Both
+// msgsvc.exe and the launcher in Lumivale.exe read the file through here, so they agree
+// on what "the same configuration" means.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lv::messenger {
+
+struct ServiceConfig {
+    std::string address = "0.0.0.0"; // dotted IPv4, normalised ("127.000.0.2" → "127.0.0.2")
+    uint16_t port = 139;
+    // Limits; see docs/msgsvc.md for why each has its value.
+    int maxSessions = 128;    // open connections; more are closed at once
+    int idleSeconds = 30;     // a session silent this long is closed
+    int sessionSeconds = 120; // no session lives longer, however busy
+    int maxPopups = 500;      // pop-ups open at once; more are refused with ERRnoroom
+    std::string log;          // file (beside the exe unless absolute) for an event log
+    std::string error;        // non-empty: the file is unusable, the text says why
+};
+
+ServiceConfig ReadServiceConfig(std::string_view iniBytes);
+
+// Strict dotted quad: four decimal numbers 0..255, nothing else. Network order bytes.
+std::optional<uint32_t> ParseIpv4(std::string_view text);
+std::string FormatIpv4(uint32_t address);
+
+// "LumivaleMessengerService 127.0.0.2:1139": one service per address and port.
+std::string ServiceMutexName(const ServiceConfig& config);
+
+} // namespace lv::messenger
