@@ -1,0 +1,241 @@
+#include "messenger/NetMessage.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "framework/Gbk.h"
+#include "messenger/Sender.h"
+#include "messenger/Settings.h"
+
+namespace lv::messenger {
+namespace {
+
+bool WinsockReady() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] {
+        WSADATA data;
+        ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    });
+    return ready;
+}
+
+class Socket {
+  public:
+    Socket() : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
+    ~Socket() {
+        if (s_ != INVALID_SOCKET)
+            closesocket(s_);
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    SOCKET get() const { return s_; }
+    bool valid() const { return s_ != INVALID_SOCKET; }
+
+  private:
+    SOCKET s_;
+};
+
+timeval Timeval(unsigned ms) {
+    timeval tv;
+    tv.tv_sec = static_cast<long>(ms / 1000);
+    tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
+    return tv;
+}
+
+std::optional<sockaddr_in> Resolve(const std::wstring& host, uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (InetPtonW(AF_INET, host.c_str(), &addr.sin_addr) == 1)
+        return addr;
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return std::nullopt;
+    addr.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+    FreeAddrInfoW(found);
+    return addr;
+}
+
+// A non-blocking connect bounded by `timeoutMs`, so a dead address fails quickly instead
+// of after the system's long SYN retries. The socket is blocking again afterwards.
+bool Connect(const Socket& sock, const sockaddr_in& addr, unsigned timeoutMs) {
+    u_long nonBlocking = 1;
+    if (ioctlsocket(sock.get(), FIONBIO, &nonBlocking) != 0)
+        return false;
+    if (connect(sock.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK)
+            return false;
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(sock.get(), &writable);
+        FD_SET(sock.get(), &failed);
+        timeval tv = Timeval(timeoutMs);
+        if (select(0, nullptr, &writable, &failed, &tv) <= 0 || FD_ISSET(sock.get(), &failed))
+            return false;
+        int error = 0;
+        int len = sizeof error;
+        if (getsockopt(sock.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) !=
+                0 ||
+            error != 0)
+            return false;
+    }
+    nonBlocking = 0;
+    return ioctlsocket(sock.get(), FIONBIO, &nonBlocking) == 0;
+}
+
+bool SendAll(const Socket& sock, std::string_view bytes) {
+    while (!bytes.empty()) {
+        int n = send(sock.get(), bytes.data(), static_cast<int>(bytes.size()), 0);
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Some bytes from the peer within `timeoutMs`; empty on timeout, close or error.
+std::string Receive(const Socket& sock, unsigned timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(sock.get(), &readable);
+    timeval tv = Timeval(timeoutMs);
+    if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+        return {};
+    char buffer[4096];
+    int n = recv(sock.get(), buffer, sizeof buffer, 0);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string ComputerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &size))
+        return "LUMIVALE";
+    return ToGbk(std::wstring_view(name, size));
+}
+
+// One connection's worth of the conversation; the sender says whether to go again.
+Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options) {
+    Socket sock;
+    if (!sock.valid() || !Connect(sock, addr, options.connectTimeoutMs)) {
+        sender.Fail(status::kNetworkError);
+        return Sender::Step::kDone;
+    }
+    std::string out = sender.Connected();
+    while (true) {
+        if (!out.empty() && !SendAll(sock, out)) {
+            sender.Fail(status::kNetworkError);
+            return Sender::Step::kDone;
+        }
+        out.clear();
+        std::string in = Receive(sock, options.replyTimeoutMs);
+        if (in.empty()) {
+            sender.Fail(status::kNetworkError);
+            return Sender::Step::kDone;
+        }
+        Sender::Step step = sender.Feed(in, out);
+        if (step != Sender::Step::kWait)
+            return step;
+    }
+}
+
+} // namespace
+
+unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t* msgname,
+                                       const wchar_t* fromname, const unsigned char* buf,
+                                       unsigned long buflen) {
+    if (!msgname || !*msgname || (!buf && buflen != 0))
+        return status::kInvalidParameter;
+    // The buffer need not be aligned for wchar_t: copy it out unit by unit.
+    std::wstring text;
+    for (unsigned long i = 0; i + 1 < buflen; i += 2) {
+        wchar_t unit;
+        std::memcpy(&unit, buf + i, sizeof unit);
+        if (unit == L'\0')
+            break;
+        text += unit;
+    }
+    std::wstring recipient(msgname);
+    std::string ourName = ComputerName();
+    SendRequest request;
+    request.from = (fromname && *fromname) ? ToGbk(fromname) : ourName;
+    request.to = ToGbk(recipient);
+    request.text = ToGbk(text);
+    request.sessionRequest = options.sessionRequest;
+    request.callingName = ourName;
+    Sender sender(std::move(request));
+    if (sender.Done())
+        return sender.Status();
+
+    if (!WinsockReady())
+        return status::kNetworkError;
+    std::optional<sockaddr_in> addr = Resolve(recipient, options.port);
+    if (!addr)
+        return status::kNameNotFound;
+    // At most two connections: the retry under *SMBSERVER after a negative answer.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Converse(sender, *addr, options) != Sender::Step::kReconnect)
+            break;
+    }
+    if (!sender.Done())
+        sender.Fail(status::kNameNotFound);
+    return sender.Status();
+}
+
+SendOptions SendOptionsFromFile(const std::wstring& iniPath) {
+    std::string bytes;
+    HANDLE file = CreateFileW(iniPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        char chunk[4096];
+        DWORD got = 0;
+        // A settings file is small; anything past 1 MiB is not ours to read.
+        while (bytes.size() < (1u << 20) && ReadFile(file, chunk, sizeof chunk, &got, nullptr) &&
+               got > 0)
+            bytes.append(chunk, got);
+        CloseHandle(file);
+    }
+    SendOptions options;
+    options.port = ReadMessengerSettings(bytes).port;
+    options.sessionRequest = options.port == kDefaultPort;
+    return options;
+}
+
+std::wstring SettingsFileBesideExe() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return L"msgsvc.ini";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    size_t slash = path.find_last_of(L"\\/");
+    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+    return path + L"msgsvc.ini";
+}
+
+} // namespace lv::messenger
+
+unsigned long NetMessageBufferSend(const wchar_t* servername, const wchar_t* msgname,
+                                   const wchar_t* fromname, const unsigned char* buf,
+                                   unsigned long buflen) {
+    using namespace lv::messenger;
+    if (servername && *servername)
+        return status::kNotSupported;
+    return NetMessageBufferSendWith(SendOptionsFromFile(SettingsFileBesideExe()), msgname, fromname,
+                                    buf, buflen);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Our NetMessageBufferSend: the system call's signature and status codes, delivering the
+// message itself over the Messenger wire protocol (no Messenger service is needed). Not
+// declared by <lm.h>'s name on purpose: do not include <lm.h> beside this header.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// servername: null or empty (the local computer; anything else is not supported).
+// msgname: the recipient, a dotted IPv4 address or a computer name.
+// fromname: the sender's name; null or empty gives this computer's name.
+// buf, buflen: UTF-16 text, up to its first null or buflen / 2 units.
+// Returns 0 when every block was acknowledged, else a NERR_* or ERROR_* status.
+// Safe to call from several threads at once.
+unsigned long NetMessageBufferSend(const wchar_t* servername, const wchar_t* msgname,
+                                   const wchar_t* fromname, const unsigned char* buf,
+                                   unsigned long buflen);
+
+namespace lv::messenger {
+
+struct SendOptions {
+    uint16_t port = 139;
+    bool sessionRequest = true; // NetBIOS session first: what port 139 expects
+    unsigned connectTimeoutMs = 3000;
+    unsigned replyTimeoutMs = 5000;
+};
+
+// NetMessageBufferSend with the port and timeouts given instead of read from msgsvc.ini.
+unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t* msgname,
+                                       const wchar_t* fromname, const unsigned char* buf,
+                                       unsigned long buflen);
+
+// The options NetMessageBufferSend uses with the settings file at `iniPath` (missing file:
+// port 139).
+SendOptions SendOptionsFromFile(const std::wstring& iniPath);
+
+// msgsvc.ini in the folder of the running executable.
+std::wstring SettingsFileBesideExe();
+
+} // namespace lv::messenger
