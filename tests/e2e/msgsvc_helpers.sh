@@ -1,0 +1,60 @@
+# Sourced by the msgsvc end-to-end tests, after lib.sh.
+POPUP="信使服务 "
+
+# msgsvc_ini DIR ADDRESS [EXTRA LINES...]: msgsvc.ini with the test port 1139 and a log.
+msgsvc_ini() {
+  local dir=$1 address=$2 line; shift 2
+  { printf '[Messenger]\r\nAddress=%s\r\nPort=1139\r\nLog=msgsvc.log\r\n' "$address"
+    for line in "$@"; do printf '%s\r\n' "$line"; done; } >"$dir/msgsvc.ini"
+}
+
+# smb_send ADDRESS FROM TEXT: smbclient -M; its error output goes to $LV_DIR/smbclient.err.
+# Succeeds only when smbclient reported no NT_STATUS error (its exit code is always 0).
+smb_send() {
+  printf '%s' "$3" | timeout 20 smbclient -M LUMIVALE -I "$1" -p 1139 -U "$2%" \
+    --option='dos charset=CP936' >"$LV_DIR/smbclient.out" 2>"$LV_DIR/smbclient.err"
+  ! grep -q NT_STATUS "$LV_DIR/smbclient.out" "$LV_DIR/smbclient.err"
+}
+
+# popup_capture FILE: reads the first pop-up's message control and splits it by the
+# capture's byte rules (GBK): FILE.sender and FILE.body hold the parts, in UTF-8.
+popup_capture() {
+  local out=$1
+  # lvdriver writes in text mode (LF → CR LF) and adds one line break.
+  "$WINE64" "$LV_BIN/lvdriver.exe" text "$POPUP" 65535 </dev/null 2>/dev/null |
+    perl -0777 -pe 's/\r\n/\n/g; s/\n\z//' | iconv -f UTF-8 -t GB18030 >"$out.gbk"
+  perl -0777 -ne '
+    my $p = index($_, "\xB5\xBD\x20"); my $q = index($_, "\n");
+    open(my $s, ">", "$ARGV.sender"); print $s ($p > 4 ? substr($_, 3, $p - 4) : "");
+    open(my $b, ">", "$ARGV.body"); print $b ($q >= 0 ? substr($_, $q + 2) : substr($_, 1));
+  ' "$out.gbk"
+  iconv -f GB18030 -t UTF-8 "$out.gbk.sender" >"$out.sender"
+  iconv -f GB18030 -t UTF-8 "$out.gbk.body" >"$out.body"
+}
+
+popup_count() { lv_driver count "$POPUP"; }
+
+# Closes every pop-up the way the capture does (WM_CLOSE, waited for).
+popups_close_all() {
+  local i
+  for ((i = 0; i < 600; i++)); do
+    [ "$(popup_count)" = 0 ] && return 0
+    lv_driver closesync "$POPUP" >/dev/null
+  done
+  return 1
+}
+
+# rss_kb PID: resident memory of a process in kB.
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
+
+# msgsvc_pid: the Linux pid of the msgsvc.exe running in this test's Wine prefix.
+msgsvc_pid() {
+  local pid
+  for pid in $(pgrep -f 'msgsvc\.exe'); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
+}
