@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Our NetMessageBufferSend (lvsend.exe) delivers a Chinese two-line message to Samba's smbd,
+# whose message command hands over a file: it must hold exactly the text (UTF-8, CR dropped).
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/msgsvc_helpers.sh"
+
+if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
+  echo "SKIP: needs root and /usr/sbin/smbd"
+  exit 0
+fi
+
+lv_prefix main
+app="$LV_DIR/app"
+rm -rf "$app"
+lv_install "$app" lvsend.exe
+msgsvc_ini "$app" 127.0.0.1
+
+smb="$LV_DIR/smbd"
+rm -rf "$smb"
+mkdir -p "$smb"/{lock,state,cache,private,pid,inbox}
+chmod 777 "$smb/inbox"
+cat >"$smb/smb.conf" <<CONF
+[global]
+  smb ports = 1139
+  interfaces = lo
+  bind interfaces only = yes
+  disable netbios = yes
+  server min protocol = NT1
+  server role = standalone server
+  lock directory = $smb/lock
+  state directory = $smb/state
+  cache directory = $smb/cache
+  private dir = $smb/private
+  pid directory = $smb/pid
+  log file = $smb/log.%m
+  load printers = no
+  dos charset = CP936
+  message command = /bin/sh -c 'cp %s $smb/inbox/from-%f.txt; rm %s' &
+CONF
+# In a session of its own: on SIGTERM smbd signals its whole process group.
+setsid /usr/sbin/smbd -F --no-process-group --debug-stdout -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
+smbd_pid=$!
+trap 'kill $smbd_pid 2>/dev/null' EXIT
+for _ in $(seq 100); do
+  (exec 3<>/dev/tcp/127.0.0.1/1139) 2>/dev/null && break
+  sleep 0.1
+done
+
+status=$("$WINE64" "$app/lvsend.exe" 127.0.0.1 "张三" $'你好，Samba\r\n第二行 second line' </dev/null 2>/dev/null | tr -d '\r')
+check_eq "NetMessageBufferSend to smbd returns 0" 0 "$status"
+for _ in $(seq 50); do ls "$smb"/inbox/from-*.txt >/dev/null 2>&1 && break; sleep 0.2; done
+files=("$smb"/inbox/from-*.txt)
+check_eq "smbd handed over one message" 1 "${#files[@]}"
+check_eq "the file holds exactly the text" \
+  "$(printf '你好，Samba\n第二行 second line' | od -An -tx1)" "$(od -An -tx1 <"${files[0]}" 2>/dev/null)"
+
+# A long message crosses several text blocks, split between whole Chinese characters.
+rm -f "$smb"/inbox/*
+long=$(for i in $(seq 30); do printf '第%02d行：汉字与ASCII混排\r\n' "$i"; done)
+long=${long%$'\r'}
+status=$("$WINE64" "$app/lvsend.exe" 127.0.0.1 lisi "$long" </dev/null 2>/dev/null | tr -d '\r')
+check_eq "a long message is accepted" 0 "$status"
+for _ in $(seq 50); do ls "$smb"/inbox/from-*.txt >/dev/null 2>&1 && break; sleep 0.2; done
+files=("$smb"/inbox/from-*.txt)
+check "from the sender given" test -f "$smb/inbox/from-lisi.txt"
+check_eq "and arrives whole, no character broken" "$(printf '%s' "$long" | tr -d '\r' | od -An -tx1)" \
+  "$(od -An -tx1 <"${files[0]}" 2>/dev/null)"
+
+kill $smbd_pid 2>/dev/null
+wait $smbd_pid 2>/dev/null
+lv_finish
