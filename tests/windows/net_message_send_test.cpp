@@ -1,0 +1,258 @@
+#include "messenger/NetMessage.h"
+#include "messenger/Receiver.h"
+#include "messenger/Sender.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "framework/Gbk.h"
+
+using namespace lv::messenger;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A loopback listener on 127.0.0.1 with a port of the system's choosing. Each accepted
+// connection goes to `serve`, one at a time, on the listener's own thread. Everything is
+// bounded: the thread stops when asked or after 20 s.
+class Listener {
+  public:
+    using Serve = std::function<void(SOCKET, const std::atomic<bool>& stop)>;
+
+    explicit Listener(Serve serve) : serve_(std::move(serve)) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(sock_, 4);
+        int len = sizeof addr;
+        getsockname(sock_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Listener() {
+        stop_ = true;
+        thread_.join();
+        closesocket(sock_);
+        WSACleanup();
+    }
+    uint16_t port() const { return port_; }
+    int accepted() const { return accepted_; }
+
+  private:
+    void Run() {
+        auto end = Clock::now() + std::chrono::seconds(20);
+        while (!stop_ && Clock::now() < end) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(sock_, &readable);
+            timeval tv{0, 50000};
+            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+                continue;
+            SOCKET peer = accept(sock_, nullptr, nullptr);
+            if (peer == INVALID_SOCKET)
+                continue;
+            ++accepted_;
+            serve_(peer, stop_);
+            closesocket(peer);
+        }
+    }
+
+    Serve serve_;
+    SOCKET sock_ = INVALID_SOCKET;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::thread thread_;
+};
+
+// Runs a Receiver on the connection until it closes, fails or 10 s pass.
+Listener::Serve ReceiverServe(std::vector<Message>& got, bool accept = true) {
+    return [&got, accept](SOCKET peer, const std::atomic<bool>& stop) {
+        Receiver receiver([&got, accept](const Message& m) {
+            got.push_back(m);
+            return accept;
+        });
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (!stop && Clock::now() < end) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(peer, &readable);
+            timeval tv{0, 50000};
+            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+                continue;
+            char buffer[1024];
+            int n = recv(peer, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return;
+            std::string reply;
+            bool open = receiver.Feed(std::string_view(buffer, static_cast<size_t>(n)), reply);
+            if (!reply.empty())
+                send(peer, reply.data(), static_cast<int>(reply.size()), 0);
+            if (!open)
+                return;
+        }
+    };
+}
+
+// The buffer the send window hands over: UTF-16 text, its null and 10 more bytes.
+std::string WideBuffer(const std::wstring& text) {
+    std::string buf(text.size() * 2 + 2 + 10, '\x7F');
+    std::memcpy(buf.data(), text.c_str(), (text.size() + 1) * 2);
+    return buf;
+}
+
+unsigned long SendTo(const SendOptions& options, const std::wstring& text,
+                     const wchar_t* to = L"127.0.0.1") {
+    std::string buf = WideBuffer(text);
+    return NetMessageBufferSendWith(options, to, L"张三",
+                                    reinterpret_cast<const unsigned char*>(buf.data()),
+                                    static_cast<unsigned long>(buf.size()));
+}
+
+SendOptions Options(uint16_t port, bool session = false) {
+    SendOptions o;
+    o.port = port;
+    o.sessionRequest = session;
+    o.connectTimeoutMs = 2000;
+    o.replyTimeoutMs = 1500;
+    return o;
+}
+
+const std::wstring kTwoLines = L"你好，世界！\r\n第二行：Lumivale 信使服务";
+
+} // namespace
+
+TEST(NetMessageSend, ChineseTwoLineMessageArrivesExactly) {
+    for (bool session : {false, true}) {
+        std::vector<Message> got;
+        {
+            Listener listener(ReceiverServe(got));
+            EXPECT_EQ(SendTo(Options(listener.port(), session), kTwoLines), 0u) << session;
+        }
+        ASSERT_EQ(got.size(), 1u) << session;
+        EXPECT_EQ(got[0].sender, "张三");
+        EXPECT_EQ(got[0].recipient, "127.0.0.1");
+        EXPECT_EQ(got[0].text, lv::ToGbk(kTwoLines));
+    }
+}
+
+TEST(NetMessageSend, LongTextArrivesInBlocksAndComputerNamesResolve) {
+    std::wstring text;
+    for (int i = 0; i < 60; ++i)
+        text += L"第" + std::to_wstring(i) + L"行，中文\r\n";
+    std::vector<Message> got;
+    {
+        Listener listener(ReceiverServe(got));
+        EXPECT_EQ(SendTo(Options(listener.port()), text, L"localhost"), 0u);
+    }
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].text, lv::ToGbk(text));
+    EXPECT_EQ(got[0].recipient, "localhost");
+}
+
+TEST(NetMessageSend, RefusedMessageIsAFailureStatus) {
+    std::vector<Message> got;
+    Listener listener(ReceiverServe(got, false));
+    EXPECT_EQ(SendTo(Options(listener.port()), kTwoLines), status::kBadReceive);
+}
+
+TEST(NetMessageSend, DeadPeersFailWithinTheTimeout) {
+    // A port where nothing listens: bind one, then let it go.
+    uint16_t closedPort;
+    {
+        Listener gone([](SOCKET, const std::atomic<bool>&) {});
+        closedPort = gone.port();
+    }
+    auto start = Clock::now();
+    EXPECT_EQ(SendTo(Options(closedPort), L"hi"), status::kNetworkError);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+
+    // Accepts, then never answers.
+    Listener silent([](SOCKET, const std::atomic<bool>& stop) {
+        auto end = Clock::now() + std::chrono::seconds(8);
+        while (!stop && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    start = Clock::now();
+    EXPECT_EQ(SendTo(Options(silent.port()), L"hi"), status::kNetworkError);
+    auto took = Clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1000));
+    EXPECT_LT(took, std::chrono::seconds(4));
+    EXPECT_EQ(silent.accepted(), 1);
+}
+
+TEST(NetMessageSend, NegativeSessionAnswerIsRetriedAsSmbServerThenGivenUp) {
+    // Every connection is refused at the session stage.
+    Listener refusing([](SOCKET peer, const std::atomic<bool>&) {
+        char buffer[256];
+        timeval tv{2, 0};
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(peer, &readable);
+        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
+            recv(peer, buffer, sizeof buffer, 0) > 0)
+            send(peer, "\x83\0\0\x01\x82", 5, 0);
+    });
+    EXPECT_EQ(SendTo(Options(refusing.port(), true), L"hi"), status::kNameNotFound);
+    EXPECT_EQ(refusing.accepted(), 2);
+}
+
+TEST(NetMessageSend, BadArgumentsAreRefusedWithoutTouchingTheNetwork) {
+    std::string buf = WideBuffer(L"hi");
+    auto bytes = reinterpret_cast<const unsigned char*>(buf.data());
+    SendOptions o = Options(9);
+    EXPECT_EQ(NetMessageBufferSendWith(o, nullptr, L"a", bytes, 4), status::kInvalidParameter);
+    EXPECT_EQ(NetMessageBufferSendWith(o, L"", L"a", bytes, 4), status::kInvalidParameter);
+    EXPECT_EQ(NetMessageBufferSendWith(o, L"127.0.0.1", L"a", nullptr, 4),
+              status::kInvalidParameter);
+    std::wstring huge(kMaxSendTextBytes + 1, L'x');
+    EXPECT_EQ(SendTo(o, huge), status::kInvalidParameter);
+    EXPECT_EQ(NetMessageBufferSend(L"\\\\OTHER", L"127.0.0.1", L"a", bytes, 4),
+              status::kNotSupported);
+}
+
+TEST(NetMessageSend, PortComesFromTheSettingsFile) {
+    wchar_t dir[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, dir), 0u);
+    std::wstring path =
+        std::wstring(dir) + L"lv-h1-msgsvc-" + std::to_wstring(GetCurrentProcessId()) + L".ini";
+    struct Case {
+        const char* content;
+        uint16_t port;
+        bool session;
+    } cases[] = {
+        {"[Messenger]\r\nPort=1139\r\n", 1139, false},
+        {"[Messenger]\r\nAddress=127.0.0.2\r\n", 139, true},
+        {"[Messenger]\r\nPort=139\r\n", 139, true},
+    };
+    for (const Case& c : cases) {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD wrote = 0;
+        WriteFile(f, c.content, static_cast<DWORD>(strlen(c.content)), &wrote, nullptr);
+        CloseHandle(f);
+        SendOptions o = SendOptionsFromFile(path);
+        EXPECT_EQ(o.port, c.port) << c.content;
+        EXPECT_EQ(o.sessionRequest, c.session) << c.content;
+    }
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(SendOptionsFromFile(path).port, 139);
+    std::wstring beside = SettingsFileBesideExe();
+    EXPECT_TRUE(beside.size() > 10 && beside.substr(beside.size() - 11) == L"\\msgsvc.ini")
+        << lv::ToGbk(beside);
+}
