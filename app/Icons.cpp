@@ -1,0 +1,96 @@
+#include "app/Icons.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace lv {
+namespace {
+
+// A 32-bit icon from premultiplied-free BGRA pixels (top row first); the mask is taken
+// from the alpha so that old drawing paths agree with the alpha blend.
+HICON IconFromPixels(int size, const std::vector<uint32_t>& pixels) {
+    BITMAPV5HEADER header{};
+    header.bV5Size = sizeof header;
+    header.bV5Width = size;
+    header.bV5Height = -size;
+    header.bV5Planes = 1;
+    header.bV5BitCount = 32;
+    header.bV5Compression = BI_BITFIELDS;
+    header.bV5RedMask = 0x00FF0000;
+    header.bV5GreenMask = 0x0000FF00;
+    header.bV5BlueMask = 0x000000FF;
+    header.bV5AlphaMask = 0xFF000000;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                     &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    auto* out = static_cast<uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        out[i] = pixels[i];
+
+    // Monochrome mask, rows padded to 16 bits: 1 = transparent.
+    int stride = ((size + 15) / 16) * 2;
+    std::vector<uint8_t> maskBits(static_cast<size_t>(stride * size), 0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            if ((pixels[static_cast<size_t>(y * size + x)] >> 24) < 128)
+                maskBits[static_cast<size_t>(y * stride + x / 8)] |=
+                    static_cast<uint8_t>(0x80 >> (x % 8));
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, maskBits.data());
+
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = color;
+    info.hbmMask = mask;
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(color);
+    DeleteObject(mask);
+    return icon;
+}
+
+uint32_t Argb(int a, int r, int g, int b) {
+    return static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>(r) << 16 |
+           static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
+}
+
+} // namespace
+
+HICON CreateLumivaleIcon(int size) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(size * size), 0);
+    const double s = size / 16.0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double px = (x + 0.5) / s, py = (y + 0.5) / s; // in 16-pixel units
+            uint32_t& p = pixels[static_cast<size_t>(y * size + x)];
+            // Rounded blue tile.
+            double cx = std::max(std::abs(px - 8.0) - 5.0, 0.0);
+            double cy = std::max(std::abs(py - 8.0) - 5.0, 0.0);
+            if (std::sqrt(cx * cx + cy * cy) > 2.5)
+                continue;
+            int shade = static_cast<int>(40 + 6 * py);
+            p = Argb(255, 20, shade + 60, 200);
+            // White speech bubble with a tail at its lower left.
+            double bx = (px - 8.0) / 5.2, by = (py - 7.0) / 3.8;
+            bool bubble = bx * bx + by * by <= 1.0;
+            bool tail = py >= 9.5 && py <= 13.0 && px >= 4.0 && px <= 4.0 + (13.0 - py) * 0.9;
+            if (bubble || tail)
+                p = Argb(255, 255, 255, 255);
+            // Three green dots of a message being written.
+            for (double dx : {5.5, 8.0, 10.5}) {
+                double ddx = px - dx, ddy = py - 7.0;
+                if (ddx * ddx + ddy * ddy <= 0.9)
+                    p = Argb(255, 30, 160, 60);
+            }
+        }
+    }
+    return IconFromPixels(size, pixels);
+}
+
+HICON CreateBlankIcon(int size) {
+    return IconFromPixels(size, std::vector<uint32_t>(static_cast<size_t>(size * size), 0));
+}
+
+} // namespace lv

@@ -1,0 +1,59 @@
+// Lumivale.exe: one copy per session, nine windows for the life of the program, and the
+// main window's message loop until a confirmed Exit.
+#include "app/Main.h"
+#include "app/Windows.h"
+#include "framework/Application.h"
+#include "framework/Files.h"
+#include "framework/Gbk.h"
+#include "framework/MessageBox.h"
+#include "framework/SettingsFile.h"
+#ifdef LV_HAVE_SERVICE_LAUNCHER
+#include "messenger/ServiceLauncher.h"
+#endif
+
+#include <windows.h>
+
+#include <memory>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    lv::Application& app = lv::App();
+    app.Initialize();
+
+    // Owned for the rest of the process and never closed: the system removes the mutex
+    // when the process ends, which is what marks this copy as gone.
+    CreateMutexW(nullptr, TRUE, lv::ToWide("Lumivale By Kestro").c_str());
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        lv::ShowMessageBox(app.Handle(), "Lumivale已经运行，请点击系统托盘图标显示窗口。",
+                           "Lumivale", MB_OK);
+        return 0;
+    }
+#ifdef LV_HAVE_SERVICE_LAUNCHER
+    lv::messenger::StartMessengerServiceIfNeeded();
+#endif
+
+    try {
+        bool startHide = false;
+        {
+            lv::TIniFile settings(lv::AppDirectory() + L"Lumivale.ini");
+            startHide = settings.ReadBool("Options", "StartHide", false);
+        }
+        app.SetTitle("Lumivale");
+
+        auto frmMain = std::make_unique<lv::TfrmMain>();
+        auto frmFriend = std::make_unique<lv::TfrmFriend>();
+        auto frmSend = std::make_unique<lv::TfrmSend>();
+        auto frmTempSend = std::make_unique<lv::TfrmTempSend>();
+        auto frmSet = std::make_unique<lv::TfrmSet>();
+        auto frmAbout = std::make_unique<lv::TfrmAbout>();
+        auto frmHelp = std::make_unique<lv::TfrmHelp>();
+        auto frmReceive = std::make_unique<lv::TfrmReceive>();
+        auto frmHistory = std::make_unique<lv::TfrmHistory>();
+        frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
+                             frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get()});
+
+        app.Run(*frmMain, !startHide);
+    } catch (...) {
+        app.HandleException(std::current_exception());
+    }
+    return 0;
+}

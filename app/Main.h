@@ -1,0 +1,152 @@
+#pragma once
+// The main window: friend list, status area, the two popup menus, the timers, and the
+// routing of every user command to the window that carries it out.
+#include "app/MainHub.h"
+#include "framework/Controls.h"
+#include "framework/Form.h"
+#include "framework/SettingsFile.h"
+#include "framework/Timer.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace lv {
+
+// Control and menu-item IDs of the main window; tools that drive the window from outside
+// rely on them.
+enum MainWindowId : int {
+    kGroupBox1 = 100,
+    kBtAdd = 101,
+    kBtDelete = 102,
+    kBtEdit = 103,
+    kBtTempSend = 104,
+    kLsbNames = 105,
+    kBtStatus = 106,
+    kBtHistory = 107,
+    kMmOutput = 108,
+    kBtMainMenu = 109,
+    kBtSet = 110,
+    kBtClear = 111,
+    kMnTitle = 200,
+    kMnSet = 201,
+    kMnAdd = 202,
+    kMnStatus = 203,
+    kMnHelp = 204,
+    kMnAbout = 205,
+    kMnShowHide = 206,
+    kMnExit = 207,
+    kMnSend = 211,
+    kMnAddFriend = 212,
+    kMnEdit = 213,
+    kMnDelete = 214,
+};
+
+inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
+inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
+
+class TfrmMain : public TForm, public MainHub, public FriendTable {
+  public:
+    // The windows the main window opens; they are created after it.
+    struct Windows {
+        TForm* frmFriend = nullptr;
+        TForm* frmSend = nullptr;
+        TForm* frmTempSend = nullptr;
+        TForm* frmSet = nullptr;
+        TForm* frmAbout = nullptr;
+        TForm* frmHelp = nullptr;
+        TForm* frmReceive = nullptr;
+        TForm* frmHistory = nullptr;
+    };
+
+    // Creates the window hidden and runs FormCreate: welcome lines, settings, friends.
+    TfrmMain();
+    ~TfrmMain() override;
+
+    void SetWindows(const Windows& windows) { windows_ = windows; }
+
+    // MainHub
+    void AddStatusLine(std::string_view gbk) override;
+    std::string FriendNameByAddress(std::string_view address) override;
+    FriendTable& Friends() override { return *this; }
+    TListBox& FriendList() override { return lsbNames; }
+    void SaveFriends() override;
+    void PutOnTop() override;
+    HWND MainWindow() const override { return Handle(); }
+
+    void LoadFriends();
+    void OpenSettingsFile();
+    void CloseSettingsFile();
+    void LoadSettings();
+
+    // Where btMainMenuClick opens the main menu, in screen pixels.
+    POINT MainMenuPoint() const;
+
+    // Handlers, as a user's action runs them.
+    void btAddClick();
+    void btDeleteClick();
+    void btEditClick();
+    void btTempSendClick();
+    void lsbNamesDblClick();
+    void lsbNamesMouseUp(MouseButton button);
+    void btStatusClick();
+    void btHistoryClick();
+    void btMainMenuClick();
+    void btSetClick();
+    void btClearClick();
+    void mnSetClick();
+    void mnAddClick();
+    void mnStatusClick();
+    void mnHelpClick();
+    void mnAboutClick();
+    void W1Click();
+    void mnExitClick();
+    void mnSendClick();
+    void mnAddFriendClick();
+    void mnEditClick();
+    void mnDeleteClick();
+    void TrayIconClick();
+    void hkMainHotKey();
+    void tmDelayTimer();
+
+    TGroupBox GroupBox1;
+    TButton btAdd, btDelete, btEdit, btTempSend;
+    TListBox lsbNames;
+    TButton btStatus, btHistory;
+    TMemo mmOutput;
+    TButton btMainMenu, btSet, btClear;
+    TImageList imgList;
+    TPopupMenu mnMain, mnFriend;
+    // Runs while received messages wait unread; the tray icon blinks with it.
+    TTimer tmFlash;
+    TTimer tmDelay;
+
+    std::string VersionText;
+    std::string TrayHint;
+    std::string SoundFilePath;
+    bool SoundEnabled = false;
+    bool ExitRequested = false;
+    bool AnimateWindows = false;
+    std::unique_ptr<TIniFile> SettingsFile;
+    // The stored hot key, held here until the hot-key component takes it over.
+    bool HotKeyEnabled = false;
+    uint16_t HotKey = 0;
+
+  protected:
+    void FormShow() override;
+    void FormHide() override;
+    void FormClose(CloseAction& action) override;
+
+  private:
+    void CreateControls();
+    void FormCreate();
+    void ToggleVisible();
+    void ShowModalAndPutOnTop(TForm* form);
+    bool SelectedFriendOrComplain(int& index);
+
+    Windows windows_;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+};
+
+} // namespace lv

@@ -1,0 +1,322 @@
+#include "framework/Controls.h"
+
+#include "framework/Application.h"
+#include "framework/Form.h"
+#include "framework/Gbk.h"
+
+namespace lv {
+namespace {
+
+std::string WindowText(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<size_t>(n));
+    return ToGbk(text);
+}
+
+} // namespace
+
+TControl::~TControl() {
+    if (form_)
+        form_->RemoveControl(this);
+    // The form may have gone first, taking its children with it.
+    if (hwnd_ && IsWindow(hwnd_))
+        DestroyWindow(hwnd_);
+    if (brush_)
+        DeleteObject(brush_);
+}
+
+void TControl::CreateControl(TForm& form, int id, const wchar_t* windowClass, std::string_view text,
+                             DWORD style, DWORD exStyle, int left, int top, int width, int height) {
+    form_ = &form;
+    id_ = id;
+    hwnd_ = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, windowClass, ToWide(text).c_str(),
+                            WS_CHILD | WS_VISIBLE | style, left, top, width, height, form.Handle(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
+    form.AddControl(this);
+}
+
+std::string TControl::Text() const {
+    return WindowText(hwnd_);
+}
+
+void TControl::SetText(std::string_view gbk) {
+    SetWindowTextW(hwnd_, ToWide(gbk).c_str());
+}
+
+bool TControl::Visible() const {
+    return IsWindowVisible(hwnd_);
+}
+
+void TControl::SetVisible(bool visible) {
+    ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
+
+bool TControl::Enabled() const {
+    return IsWindowEnabled(hwnd_);
+}
+
+void TControl::SetEnabled(bool enabled) {
+    EnableWindow(hwnd_, enabled);
+}
+
+RECT TControl::Bounds() const {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void TControl::SetFont(HFONT font) {
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void TControl::SetColor(COLORREF color) {
+    if (brush_)
+        DeleteObject(brush_);
+    color_ = color;
+    brush_ = CreateSolidBrush(color);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TButton::Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                     int height) {
+    CreateControl(form, id, WC_BUTTONW, caption, BS_PUSHBUTTON | WS_TABSTOP, 0, left, top, width,
+                  height);
+}
+
+void TButton::Click() {
+    if (OnClick)
+        OnClick();
+}
+
+void TButton::Notify(int code) {
+    if (code == BN_CLICKED)
+        Click();
+}
+
+void TGroupBox::Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                       int height) {
+    CreateControl(form, id, WC_BUTTONW, caption, BS_GROUPBOX, 0, left, top, width, height);
+}
+
+TListBox::~TListBox() {
+    if (Handle() && IsWindow(Handle()))
+        RemoveWindowSubclass(Handle(), SubclassProc, 0);
+}
+
+void TListBox::Create(TForm& form, int id, int left, int top, int width, int height,
+                      int itemHeight) {
+    CreateControl(form, id, WC_LISTBOXW, "",
+                  LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                  left, top, width, height);
+    SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, itemHeight);
+    // Mouse-button releases go to the list box itself, not to the form.
+    SetWindowSubclass(Handle(), SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TListBox::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR, DWORD_PTR self) {
+    LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    auto* list = reinterpret_cast<TListBox*>(self);
+    std::optional<MouseButton> button;
+    if (message == WM_LBUTTONUP)
+        button = MouseButton::Left;
+    else if (message == WM_RBUTTONUP)
+        button = MouseButton::Right;
+    else if (message == WM_MBUTTONUP)
+        button = MouseButton::Middle;
+    if (button && list->OnMouseUp) {
+        try {
+            list->OnMouseUp(*button);
+        } catch (...) {
+            // Nothing may unwind through the system's frames: the same error box as the
+            // form's own dispatch.
+            App().HandleException(std::current_exception());
+        }
+    }
+    return result;
+}
+
+int TListBox::Count() const {
+    return static_cast<int>(SendMessageW(Handle(), LB_GETCOUNT, 0, 0));
+}
+
+std::string TListBox::Item(int index) const {
+    LRESULT n = SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (n == LB_ERR)
+        return {};
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    n = SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(text.data()));
+    text.resize(n == LB_ERR ? 0 : static_cast<size_t>(n));
+    return ToGbk(text);
+}
+
+std::vector<std::string> TListBox::Items() const {
+    std::vector<std::string> items;
+    for (int i = 0, n = Count(); i < n; ++i)
+        items.push_back(Item(i));
+    return items;
+}
+
+void TListBox::Add(std::string_view gbk) {
+    SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(gbk).c_str()));
+}
+
+void TListBox::SetItem(int index, std::string_view gbk) {
+    bool selected = ItemIndex() == index;
+    SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(ToWide(gbk).c_str()));
+    if (selected)
+        SetItemIndex(index);
+}
+
+void TListBox::Delete(int index) {
+    SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TListBox::Clear() {
+    SendMessageW(Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+int TListBox::ItemIndex() const {
+    LRESULT i = SendMessageW(Handle(), LB_GETCURSEL, 0, 0);
+    return i == LB_ERR ? -1 : static_cast<int>(i);
+}
+
+void TListBox::SetItemIndex(int index) {
+    SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int TListBox::ItemHeight() const {
+    return static_cast<int>(SendMessageW(Handle(), LB_GETITEMHEIGHT, 0, 0));
+}
+
+void TListBox::Notify(int code) {
+    if (code == LBN_DBLCLK && OnDblClick)
+        OnDblClick();
+}
+
+void TMemo::Create(TForm& form, int id, int left, int top, int width, int height, bool readOnly) {
+    DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (readOnly ? ES_READONLY : 0);
+    CreateControl(form, id, WC_EDITW, "", style, WS_EX_CLIENTEDGE, left, top, width, height);
+    // No limit of the memo's own: the text grows until it is cleared.
+    SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
+}
+
+void TMemo::AppendLine(std::string_view gbk) {
+    std::wstring line = ToWide(gbk) + L"\r\n";
+    LRESULT end = GetWindowTextLengthW(Handle());
+    SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(Handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+void TMemo::Clear() {
+    SetWindowTextW(Handle(), L"");
+}
+
+std::vector<std::string> TMemo::Lines() const {
+    std::string text = Text();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int TMemo::LineCount() const {
+    return static_cast<int>(Lines().size());
+}
+
+std::string TMemo::Line(int index) const {
+    std::vector<std::string> lines = Lines();
+    return index >= 0 && index < static_cast<int>(lines.size()) ? lines[static_cast<size_t>(index)]
+                                                                : std::string();
+}
+
+TPopupMenu::~TPopupMenu() {
+    if (menu_)
+        DestroyMenu(menu_);
+}
+
+void TPopupMenu::Create(TForm& owner) {
+    owner_ = &owner;
+    menu_ = CreatePopupMenu();
+}
+
+void TPopupMenu::Add(int id, std::string_view caption, std::function<void()> onClick) {
+    AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(id), ToWide(caption).c_str());
+    owner_->AddCommand(id, std::move(onClick));
+}
+
+void TPopupMenu::AddDisabled(int id, std::string_view caption) {
+    AppendMenuW(menu_, MF_STRING | MF_GRAYED, static_cast<UINT_PTR>(id), ToWide(caption).c_str());
+}
+
+void TPopupMenu::AddSeparator() {
+    AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
+}
+
+void TPopupMenu::Popup(int x, int y) {
+    // A menu opened for a window that is not in the foreground would not close when the
+    // user clicks elsewhere; the WM_NULL afterwards lets it close on the first click.
+    SetForegroundWindow(owner_->Handle());
+    TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, owner_->Handle(),
+                   nullptr);
+    PostMessageW(owner_->Handle(), WM_NULL, 0, 0);
+}
+
+std::vector<TPopupMenu::Item> TPopupMenu::Items() const {
+    std::vector<Item> items;
+    int n = GetMenuItemCount(menu_);
+    for (int i = 0; i < n; ++i) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+        GetMenuItemInfoW(menu_, static_cast<UINT>(i), TRUE, &info);
+        std::wstring text(info.cch + 1, L'\0');
+        info.dwTypeData = text.data();
+        info.cch = static_cast<UINT>(text.size());
+        GetMenuItemInfoW(menu_, static_cast<UINT>(i), TRUE, &info);
+        text.resize(wcslen(text.c_str()));
+        bool separator = (info.fType & MFT_SEPARATOR) != 0;
+        items.push_back(Item{static_cast<int>(info.wID), separator ? "" : ToGbk(text), separator,
+                             (info.fState & MFS_DISABLED) == 0});
+    }
+    return items;
+}
+
+TImageList::~TImageList() {
+    if (list_)
+        ImageList_Destroy(list_);
+}
+
+void TImageList::Create(int width, int height) {
+    list_ = ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2);
+}
+
+void TImageList::Add(HICON icon) {
+    ImageList_ReplaceIcon(list_, -1, icon);
+}
+
+int TImageList::Count() const {
+    return ImageList_GetImageCount(list_);
+}
+
+HICON TImageList::GetIcon(int index) const {
+    return ImageList_GetIcon(list_, index, ILD_NORMAL);
+}
+
+} // namespace lv

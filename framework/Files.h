@@ -1,0 +1,24 @@
+#pragma once
+// File access for the program's data files. Paths are UTF-16 throughout: a GBK trail byte
+// can be 0x5C, so a path held as GBK bytes could be split at a false backslash.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lv {
+
+// The directory the program's files live in, with its trailing backslash: the executable's
+// directory, unless a test has pointed the program at a folder of its own.
+std::wstring AppDirectory();
+// Tests only: an empty text returns to the executable's directory.
+void SetAppDirectory(std::wstring directory);
+
+// The whole file, or nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+
+// Replaces the file with `bytes` so that a crash or a full disk leaves either the old
+// content or the new one: a temporary file beside it (path + ".tmp") is written, flushed
+// and moved over the target. False when any step fails; the target is then untouched.
+bool WriteFileAtomic(const std::wstring& path, std::string_view bytes);
+
+} // namespace lv

@@ -1,0 +1,104 @@
+#pragma once
+// A top-level window of the program: created hidden, lives until the end, closing it
+// hides it. Fixed single border with the close box, optionally a minimise box; client
+// size and position in pixels; its own font; stays on top when asked.
+#include "framework/Window.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lv {
+
+class TControl;
+class TButton;
+
+enum class CloseAction { None, Hide, Quit };
+
+struct FormLayout {
+    std::string caption; // GBK
+    int clientWidth = 0;
+    int clientHeight = 0;
+    // Outer left and top edge; none centres the window on the screen.
+    std::optional<POINT> position;
+    bool topmost = true;
+    bool minimizeBox = false;
+    std::string fontName = "宋体";
+    int fontHeight = 13;
+    BYTE charset = GB2312_CHARSET;
+};
+
+// A font for the life of the process, shared by everything that asks for the same one.
+HFONT GetFont(const std::string& gbkName, int pixelHeight, BYTE charset);
+
+class TForm : public Window {
+  public:
+    TForm() = default;
+    ~TForm() override;
+
+    static void RegisterFormClass();
+    static bool IsForm(HWND hwnd);
+
+    void Show();
+    void Hide();
+    // Asks the form to close, as its close box does: FormClose decides what happens.
+    void Close();
+    // Shows the form with every other form disabled and runs messages until it closes.
+    int ShowModal();
+    bool Visible() const;
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+
+    std::string Caption() const;
+    void SetCaption(std::string_view gbk);
+    // Outer window edges in screen pixels.
+    RECT Bounds() const;
+    int Left() const { return Bounds().left; }
+    int Top() const { return Bounds().top; }
+    int Width() const;
+    int Height() const;
+    void SetPosition(int left, int top);
+    HFONT Font() const { return font_; }
+
+    // Enter presses the default button, Esc the cancel button.
+    void SetDefaultButton(TButton* button) { defaultButton_ = button; }
+    void SetCancelButton(TButton* button) { cancelButton_ = button; }
+    // A tooltip over the control.
+    void SetHint(const TControl& control, std::string_view gbk);
+    std::string HintOf(const TControl& control) const;
+    // A menu item's command; menus owned by this form deliver them here.
+    void AddCommand(int id, std::function<void()> handler);
+
+    // Creation and layout, for the controls.
+    void AddControl(TControl* control);
+    void RemoveControl(TControl* control);
+
+  protected:
+    void CreateForm(const FormLayout& layout);
+
+    virtual void FormShow() {}
+    virtual void FormHide() {}
+    // `action` arrives as Hide; None refuses the close, Quit ends the program.
+    virtual void FormClose(CloseAction& action) { (void)action; }
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCommand(int id, int code, HWND control) override;
+
+  private:
+    TControl* ControlOf(HWND hwnd) const;
+    TControl* ControlWithId(int id) const;
+    void ClickButton(TButton* button);
+
+    HFONT font_ = nullptr;
+    HWND tooltip_ = nullptr;
+    TButton* defaultButton_ = nullptr;
+    TButton* cancelButton_ = nullptr;
+    bool modal_ = false;
+    int modalResult_ = 0;
+    std::map<HWND, TControl*> controls_;
+    std::map<int, std::function<void()>> commands_;
+};
+
+} // namespace lv

@@ -1,0 +1,69 @@
+#include "framework/Window.h"
+
+#include "framework/Application.h"
+
+namespace lv {
+
+Window::~Window() {
+    DestroyHandle();
+}
+
+ATOM Window::RegisterWindowClass(const wchar_t* name, UINT style, HBRUSH background) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = style;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc);
+}
+
+HWND Window::CreateHandle(DWORD exStyle, const wchar_t* className, const std::wstring& text,
+                          DWORD style, int x, int y, int width, int height, HWND parent) {
+    return CreateWindowExW(exStyle, className, text.c_str(), style, x, y, width, height, parent,
+                           nullptr, GetModuleHandleW(nullptr), this);
+}
+
+void Window::DestroyHandle() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Window::OnCommand(int, int, HWND) {}
+
+LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    // Messages that come before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
+    if (!self)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        App().HandleException(std::current_exception());
+        return 0;
+    }
+}
+
+} // namespace lv
