@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -124,8 +125,11 @@ std::string ComputerName() {
     return ToGbk(std::wstring_view(name, size));
 }
 
-// One connection's worth of the conversation; the sender says whether to go again.
-Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options) {
+// One connection's worth of the conversation; the sender says whether to go again. The
+// per-reply wait restarts with every piece that arrives, so `deadline` (GetTickCount64)
+// also bounds a peer that drips its answers a byte at a time.
+Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options,
+                      ULONGLONG deadline) {
     Socket sock;
     if (!sock.valid() || !Connect(sock, addr, options.connectTimeoutMs)) {
         sender.Fail(status::kNetworkError);
@@ -138,7 +142,11 @@ Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions
             return Sender::Step::kDone;
         }
         out.clear();
-        std::string in = Receive(sock, options.replyTimeoutMs);
+        ULONGLONG now = GetTickCount64();
+        unsigned wait = now >= deadline ? 0
+                                        : static_cast<unsigned>(std::min<ULONGLONG>(
+                                              deadline - now, options.replyTimeoutMs));
+        std::string in = wait ? Receive(sock, wait) : std::string();
         if (in.empty()) {
             sender.Fail(status::kNetworkError);
             return Sender::Step::kDone;
@@ -183,8 +191,10 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     if (!addr)
         return status::kNameNotFound;
     // At most two connections: the retry under *SMBSERVER after a negative answer.
+    ULONGLONG deadline =
+        GetTickCount64() + 2ull * options.connectTimeoutMs + 4ull * options.replyTimeoutMs;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (Converse(sender, *addr, options) != Sender::Step::kReconnect)
+        if (Converse(sender, *addr, options, deadline) != Sender::Step::kReconnect)
             break;
     }
     if (!sender.Done())

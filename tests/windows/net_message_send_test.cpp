@@ -193,6 +193,24 @@ TEST(NetMessageSend, DeadPeersFailWithinTheTimeout) {
     EXPECT_GE(took, std::chrono::milliseconds(1000));
     EXPECT_LT(took, std::chrono::seconds(4));
     EXPECT_EQ(silent.accepted(), 1);
+
+    // Answers with one byte at a time, each just inside the per-reply wait: the whole call
+    // is still bounded.
+    Listener dripping([](SOCKET peer, const std::atomic<bool>& stop) {
+        auto end = Clock::now() + std::chrono::seconds(12);
+        while (!stop && Clock::now() < end) {
+            if (send(peer, "\x85", 1, 0) != 1)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        }
+    });
+    SendOptions o = Options(dripping.port());
+    o.connectTimeoutMs = 500;
+    o.replyTimeoutMs = 1000;
+    start = Clock::now();
+    EXPECT_EQ(SendTo(o, L"hi"), status::kNetworkError);
+    took = Clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(2 * 500 + 4 * 1000 + 1500));
 }
 
 TEST(NetMessageSend, NegativeSessionAnswerIsRetriedAsSmbServerThenGivenUp) {
