@@ -1,0 +1,395 @@
+#include "TestSupport.h"
+
+#include "app/Main.h"
+#include "framework/Gbk.h"
+#include "framework/SettingsFile.h"
+
+#include <thread>
+
+namespace {
+
+using lvtest::DataFolder;
+using lvtest::MessageBoxes;
+using lvtest::PumpUntil;
+using Lines = std::vector<std::string>;
+
+// The whole literal, NULs included.
+template <size_t N> std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+Lines Welcome() {
+    return {"欢迎使用Lumivale！", "当前版本：1.32", ""};
+}
+
+Lines Concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const char kDamaged[] = "数据文件出错！建议删除错误的数据文件Friends.dat，然后重新运行本软件。";
+
+// The status area after start-up, line by line, and the list it leaves, for each kind of
+// FRIENDS.DAT a user can have.
+TEST(StartUp, StatusLinesAndListForEachFriendFile) {
+    struct Case {
+        const char* what;
+        std::optional<std::string> file;
+        Lines lines; // after the welcome lines
+        Lines names;
+        int count;
+        std::string sender;
+    } cases[] = {
+        {"no file",
+         std::nullopt,
+         {"正在读取好友数据..", "未找到数据文件！请添加好友，并设置发送者的名字。"},
+         {},
+         0,
+         "Sender"},
+        {"the documented one-friend file",
+         Bytes("1 1 \0Sender\0Bob\00010.0.0.2\0END"),
+         {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：1", "发送者名字：Sender",
+          "好友数据读取完毕！"},
+         {"Bob"},
+         1,
+         "Sender"},
+        {"Chinese names, version 2, junk before the header NUL, END then a line break",
+         "2 2 junk" + Bytes("\0我\0张三\000192.168.1.5\0李四\0PC-LI\0END\r\n"),
+         {"正在读取好友数据..", "数据文件版本:2.0", "好友个数：2", "发送者名字：我",
+          "好友数据读取完毕！"},
+         {"张三", "李四"},
+         2,
+         "我"},
+        {"no END",
+         Bytes("1 1 \0S\0Bob\0a\0"),
+         {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：1", "发送者名字：S", kDamaged},
+         {},
+         0,
+         "S"},
+        {"END followed by a letter",
+         Bytes("1 1 \0S\0Bob\0a\0ENDX"),
+         {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：1", "发送者名字：S", kDamaged},
+         {},
+         0,
+         "S"},
+        {"count larger than the records",
+         Bytes("1 3 \0S\0Bob\0a\0END"),
+         {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：3", "发送者名字：S", kDamaged},
+         {},
+         0,
+         "S"},
+        {"count beyond what the list can hold",
+         Bytes("1 501 \0S\0END"),
+         {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：501", kDamaged},
+         {},
+         0,
+         "Sender"},
+        {"not numbers at all", "garbage", {"正在读取好友数据..", kDamaged}, {}, 0, "Sender"},
+        {"empty file", "", {"正在读取好友数据..", kDamaged}, {}, 0, "Sender"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DataFolder dir;
+        if (c.file)
+            dir.Write(L"FRIENDS.DAT", *c.file);
+        lv::TfrmMain main;
+        EXPECT_EQ(main.mmOutput.Lines(), Concat(Welcome(), c.lines));
+        EXPECT_EQ(main.lsbNames.Items(), c.names);
+        EXPECT_EQ(main.FriendCount, c.count);
+        EXPECT_EQ(main.SenderName, c.sender);
+        for (int i = 0; i < c.count; ++i)
+            EXPECT_EQ(main.FriendNames[static_cast<size_t>(i)], c.names[static_cast<size_t>(i)]);
+    }
+}
+
+TEST(FriendFile, SaveWritesTheDocumentedBytesAndReadsBackTheSame) {
+    DataFolder dir;
+    lv::TfrmMain main;
+    main.SenderName = "Sender";
+    main.FriendNames[0] = "Bob";
+    main.FriendAddresses[0] = "10.0.0.2";
+    main.FriendCount = 1;
+    main.lsbNames.Add("Bob");
+    main.btClearClick();
+    main.SaveFriends();
+    EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件保存成功！"});
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), Bytes("1 1 \0Sender\0Bob\00010.0.0.2\0END"));
+    EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.tmp"));
+
+    // A 501st reserved slot (an add while the list is full) is never written.
+    for (int i = 0; i < lv::kMaxFriends; ++i) {
+        main.FriendNames[static_cast<size_t>(i)] = "n" + std::to_string(i);
+        main.FriendAddresses[static_cast<size_t>(i)] = "a";
+    }
+    main.FriendCount = lv::kMaxFriends + 1;
+    main.SaveFriends();
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT").substr(0, 7), Bytes("1 500 \0"));
+    lv::TfrmMain reread;
+    EXPECT_EQ(reread.FriendCount, lv::kMaxFriends);
+    EXPECT_EQ(reread.lsbNames.Count(), lv::kMaxFriends);
+}
+
+// A save that cannot write must say so and bring back what the file holds, not leave the
+// unsaved change on screen as if it were stored.
+TEST(FriendFile, FailedSaveReportsAndRestoresTheFilesContent) {
+    struct Case {
+        const char* what;
+        const wchar_t* blocked;
+    } cases[] = {{"temporary file blocked", L"FRIENDS.DAT.tmp"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DataFolder dir;
+        std::string file = Bytes("1 2 \0Me\0A\0a\0B\0b\0END");
+        dir.Write(L"FRIENDS.DAT", file);
+        lv::TfrmMain main;
+        main.FriendNames[2] = "C";
+        main.FriendAddresses[2] = "c";
+        main.FriendCount = 3;
+        main.lsbNames.Add("C");
+        dir.Block(c.blocked);
+        main.btClearClick();
+        main.SaveFriends();
+        EXPECT_EQ(
+            main.mmOutput.Lines(),
+            (Lines{"数据文件保存出错！恢复原有数据...", "正在读取好友数据..", "数据文件版本:1.0",
+                   "好友个数：2", "发送者名字：Me", "好友数据读取完毕！"}));
+        EXPECT_EQ(main.lsbNames.Items(), (Lines{"A", "B"}));
+        EXPECT_EQ(main.FriendCount, 2);
+        EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), file) << "the old file must survive a failed save";
+    }
+}
+
+TEST(FriendFile, FailedSaveWithNoFileLeavesAnEmptyList) {
+    DataFolder dir;
+    lv::TfrmMain main;
+    main.FriendNames[0] = "A";
+    main.FriendAddresses[0] = "a";
+    main.FriendCount = 1;
+    main.lsbNames.Add("A");
+    dir.Block(L"FRIENDS.DAT");
+    main.btClearClick();
+    main.SaveFriends();
+    EXPECT_EQ(main.mmOutput.Lines(),
+              (Lines{"数据文件保存出错！恢复原有数据...", "正在读取好友数据..",
+                     "未找到数据文件！请添加好友，并设置发送者的名字。"}));
+    EXPECT_EQ(main.lsbNames.Count(), 0);
+    EXPECT_EQ(main.FriendCount, 0);
+    EXPECT_EQ(main.SenderName, "Sender");
+}
+
+TEST(FriendFile, DeleteAsksThenClosesTheGapAndSaves) {
+    DataFolder dir;
+    dir.Write(L"FRIENDS.DAT", Bytes("1 3 \0S\0A\0a\0B\0b\0C\0c\0END"));
+    lv::TfrmMain main;
+    {
+        MessageBoxes boxes;
+        boxes.Answer(IDOK);
+        main.btDeleteClick();
+        ASSERT_EQ(boxes.asked.size(), 1u);
+        EXPECT_EQ(boxes.asked[0].text, "请先选择一个好友！");
+        EXPECT_EQ(boxes.asked[0].caption, "选择好友");
+        EXPECT_EQ(boxes.asked[0].type, static_cast<UINT>(MB_OK));
+    }
+    main.lsbNames.SetItemIndex(1);
+    {
+        MessageBoxes boxes;
+        boxes.Answer(IDNO);
+        main.btDeleteClick();
+        ASSERT_EQ(boxes.asked.size(), 1u);
+        EXPECT_EQ(boxes.asked[0].text, "确认删除好友B？");
+        EXPECT_EQ(boxes.asked[0].caption, "手下留情");
+        EXPECT_EQ(main.FriendCount, 3);
+    }
+    {
+        MessageBoxes boxes;
+        boxes.Answer(IDYES);
+        main.btDeleteClick();
+    }
+    EXPECT_EQ(main.lsbNames.Items(), (Lines{"A", "C"}));
+    EXPECT_EQ(main.FriendAddresses[1], "c");
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), Bytes("1 2 \0S\0A\0a\0C\0c\0END"));
+}
+
+TEST(FriendFile, NameByAddressFromAWorkerIsTheFirstExactMatch) {
+    DataFolder dir;
+    dir.Write(L"FRIENDS.DAT", Bytes("1 3 \0S\0A\00010.0.0.2\0B\00010.0.0.2\0C\0pc\0END"));
+    lv::TfrmMain main;
+    ASSERT_EQ(main.FriendCount, 3);
+    struct Case {
+        const char* address;
+        const char* name;
+    } cases[] = {
+        {"10.0.0.2", "A"}, {"pc", "C"}, {"PC", "出错了"}, {"10.0.0.20", "出错了"}, {"", "出错了"}};
+    std::vector<std::string> got(std::size(cases));
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (size_t i = 0; i < std::size(cases); ++i)
+            got[i] = main.FriendNameByAddress(cases[i].address);
+        done = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+    worker.join();
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(got[i], cases[i].name) << cases[i].address;
+}
+
+// Lines from several threads: each whole, each thread's in its order, none lost, and the
+// text box touched only by the main thread.
+TEST(StatusArea, LinesFromFourThreadsStayWholeAndInOrder) {
+    DataFolder dir;
+    lv::TfrmMain main;
+    main.btClearClick();
+    constexpr int kThreads = 4, kEach = 1000;
+    auto lineOf = [](int t, int i) {
+        return "线程" + std::to_string(t) + " 第" + std::to_string(i) + "行 ----------";
+    };
+    size_t expectedLength = 0;
+    for (int t = 0; t < kThreads; ++t)
+        for (int i = 0; i < kEach; ++i)
+            expectedLength += lv::ToWide(lineOf(t, i)).size() + 2;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t)
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i)
+                main.AddStatusLine(lineOf(t, i));
+        });
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return static_cast<size_t>(GetWindowTextLengthW(main.mmOutput.Handle())) >=
+                   expectedLength;
+        },
+        60000));
+    for (auto& w : workers)
+        w.join();
+    lv::App().ProcessMessages();
+    Lines lines = main.mmOutput.Lines();
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kEach));
+    std::vector<int> next(kThreads, 0);
+    for (const std::string& line : lines) {
+        bool matched = false;
+        for (int t = 0; t < kThreads && !matched; ++t) {
+            if (line == lineOf(t, next[static_cast<size_t>(t)])) {
+                ++next[static_cast<size_t>(t)];
+                matched = true;
+            }
+        }
+        ASSERT_TRUE(matched) << "torn or out-of-order line: " << line;
+    }
+}
+
+class Closing : public testing::Test {
+  protected:
+    void TearDown() override {
+        // A confirmed Exit ends the loop; the next test starts with a fresh one.
+        lv::App().ProcessMessages();
+        lv::App().ResetTerminated();
+    }
+    int StoredX() const {
+        return lv::TIniFile((dir / L"Lumivale.ini").wstring()).ReadInteger("Position", "X", -1);
+    }
+    int StoredY() const {
+        return lv::TIniFile((dir / L"Lumivale.ini").wstring()).ReadInteger("Position", "Y", -1);
+    }
+    void ShowAt(int x, int y) {
+        main->AnimateWindows = false;
+        main->SetPosition(x, y);
+        main->Show();
+    }
+
+    DataFolder dir;
+    std::unique_ptr<lv::TfrmMain> main = std::make_unique<lv::TfrmMain>();
+};
+
+TEST_F(Closing, CloseButtonHidesAndStoresThePosition) {
+    ShowAt(321, 123);
+    main->Close();
+    EXPECT_FALSE(main->Visible());
+    EXPECT_FALSE(lv::App().Terminated());
+    EXPECT_EQ(StoredX(), 321);
+    EXPECT_EQ(StoredY(), 123);
+    // The next start puts the window there.
+    lv::TfrmMain next;
+    EXPECT_EQ(next.Left(), 321);
+    EXPECT_EQ(next.Top(), 123);
+}
+
+TEST_F(Closing, ExitAnsweredNoHidesWithoutStoringAnything) {
+    ShowAt(50, 60);
+    MessageBoxes boxes;
+    boxes.Answer(IDNO);
+    main->mnExitClick();
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].text, "退出后就无法拦截Windows信使信息，按“否”隐藏窗口，“是”退出。");
+    EXPECT_EQ(boxes.asked[0].caption, "请留步");
+    EXPECT_EQ(boxes.asked[0].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(boxes.asked[0].owner, lv::App().Handle());
+    EXPECT_FALSE(main->Visible());
+    EXPECT_FALSE(main->ExitRequested);
+    EXPECT_FALSE(lv::App().Terminated());
+    EXPECT_FALSE(dir.Exists(L"Lumivale.ini"));
+}
+
+TEST_F(Closing, ExitAnsweredYesStoresThePositionAndEnds) {
+    ShowAt(70, 80);
+    MessageBoxes boxes;
+    boxes.Answer(IDYES);
+    main->mnExitClick();
+    EXPECT_TRUE(main->ExitRequested);
+    EXPECT_TRUE(lv::App().Terminated());
+    EXPECT_EQ(StoredX(), 70);
+    EXPECT_EQ(StoredY(), 80);
+}
+
+// An unwritable settings file costs only the stored position: the close still hides the
+// window, and a confirmed Exit still ends the program, with no error box in between.
+TEST_F(Closing, UnwritableSettingsFileDoesNotStopTheClose) {
+    dir.Block(L"Lumivale.ini");
+    ShowAt(90, 100);
+    {
+        MessageBoxes noBoxExpected;
+        main->Close();
+        EXPECT_TRUE(noBoxExpected.asked.empty());
+    }
+    EXPECT_FALSE(main->Visible());
+    EXPECT_FALSE(lv::App().Terminated());
+
+    main->Show();
+    MessageBoxes boxes;
+    boxes.Answer(IDYES);
+    main->mnExitClick();
+    EXPECT_EQ(boxes.asked.size(), 1u) << "only the exit question";
+    EXPECT_TRUE(lv::App().Terminated());
+    EXPECT_FALSE(main->Visible());
+}
+
+TEST(Settings, DefaultsAndStoredValuesAtStartUp) {
+    {
+        DataFolder dir;
+        lv::TfrmMain main;
+        EXPECT_EQ(main.Left(), GetSystemMetrics(SM_CXSCREEN) - main.Width() - 10);
+        EXPECT_EQ(main.Top(), (GetSystemMetrics(SM_CYSCREEN) - main.Height()) / 2);
+        EXPECT_EQ(main.SoundFilePath, lv::ToGbk(lv::AppDirectory()) + "msg.wav");
+        EXPECT_TRUE(main.SoundEnabled);
+        EXPECT_TRUE(main.AnimateWindows);
+        EXPECT_TRUE(main.HotKeyEnabled);
+        EXPECT_EQ(main.HotKey, 0);
+        EXPECT_EQ(main.VersionText, "1.32");
+        EXPECT_EQ(main.TrayHint, "Lumivale 1.32 by Kestro");
+    }
+    {
+        DataFolder dir;
+        dir.Write(L"Lumivale.ini", "[Position]\r\nX=-500\r\nY=3000\r\n[Options]\r\n"
+                                   "SoundFile=D:\\声音.wav\r\nEnableSound=0\r\nAnimateWindow=0\r\n"
+                                   "EnableHotkey=0\r\nHotKey=114753\r\n");
+        lv::TfrmMain main;
+        EXPECT_EQ(main.Left(), -500) << "stored positions are used unchecked";
+        EXPECT_EQ(main.Top(), 3000);
+        EXPECT_EQ(main.SoundFilePath, "D:\\声音.wav");
+        EXPECT_FALSE(main.SoundEnabled);
+        EXPECT_FALSE(main.AnimateWindows);
+        EXPECT_FALSE(main.HotKeyEnabled);
+        EXPECT_EQ(main.HotKey, 114753 & 0xFFFF);
+    }
+}
+
+} // namespace

@@ -1,0 +1,22 @@
+// The Windows test program: the framework is set up once, as the program's entry point
+// does, and no real message box may ever wait for a person.
+#include "TestSupport.h"
+
+namespace lvtest {
+
+void InstallUnexpectedBoxHandler() {
+    lv::SetMessageBoxHandler([](const lv::MessageBoxRequest& request) {
+        ADD_FAILURE() << "unexpected message box: " << request.caption;
+        return (request.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+    });
+}
+
+} // namespace lvtest
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    lv::App().Initialize();
+    lv::App().SetTitle("Lumivale");
+    lvtest::InstallUnexpectedBoxHandler();
+    return RUN_ALL_TESTS();
+}
