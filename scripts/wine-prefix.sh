@@ -9,16 +9,28 @@ if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
   for _ in $(seq 50); do xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 
-stamp="$WINEPREFIX/.lumivale-fonts"
-if [ ! -f "$stamp" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  "$WINE64" wineboot -i >/dev/null 2>&1 || true
+  "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null || true
   "$WINESERVER" -w || true
-  # Without this replacement Latin letters in "宋体" render as boxes. regedit wants UTF-16.
-  reg="$WINEPREFIX/lumivale-fonts.reg"
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"宋体"="WenQuanYi Zen Hei"\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"NSimSun"="WenQuanYi Zen Hei"\r\n\r\n' |
+fi
+
+stamp="$WINEPREFIX/.lumivale-settings-2"
+if [ ! -f "$stamp" ]; then
+  # Without the font replacement Latin letters in "宋体" render as boxes. Unmanaged windows:
+  # Wine draws the title bar and border itself, as Windows would, instead of leaving them to
+  # a window manager that Xvfb does not have. regedit wants UTF-16.
+  reg="$WINEPREFIX/lumivale-settings.reg"
+  printf '%s
+' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"宋体"="WenQuanYi Zen Hei"' '"SimSun"="WenQuanYi Zen Hei"' '"NSimSun"="WenQuanYi Zen Hei"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' |
     iconv -f UTF-8 -t UTF-16 >"$reg"
   "$WINE64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+  # The registry reaches the disk when the wineserver ends; a persistent one (lv_wine_up)
+  # would never end by itself, so end it: tests copy this prefix from disk.
+  "$WINESERVER" -k >/dev/null 2>&1 || true
   "$WINESERVER" -w || true
   touch "$stamp"
 fi
