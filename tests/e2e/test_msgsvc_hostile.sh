@@ -39,8 +39,23 @@ still_serves() {
   check "after $1: memory bounded (${rss} kB)" test "${rss:-999999}" -lt $((base + 32768))
 }
 
+# run_hostile MODE: runs the client while sampling msgsvc's memory; sets PEAK (kB).
+run_hostile() {
+  timeout 60 "$hostile" 127.0.0.2 1139 "$1" &
+  local client=$! rss
+  PEAK=0
+  while kill -0 "$client" 2>/dev/null; do
+    rss=$(rss_kb "$pid")
+    [ "${rss:-0}" -gt "$PEAK" ] && PEAK=$rss
+    sleep 0.1
+  done
+  wait "$client"
+}
+
 for mode in garbage truncated biglen orphan blocks flood; do
-  check "hostile $mode: the server behaved" timeout 60 "$hostile" 127.0.0.2 1139 "$mode"
+  check "hostile $mode: the server behaved" run_hostile "$mode"
+  check "hostile $mode: memory bounded during the attack (peak ${PEAK} kB)" \
+    test "$PEAK" -lt $((base + 32768))
   check_eq "hostile $mode: no pop-up from it" 0 "$(popup_count)"
   still_serves "$mode"
 done
