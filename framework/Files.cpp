@@ -23,6 +23,8 @@ FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
     return FileHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
+} // namespace
+
 std::wstring ExecutableDirectory() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -39,8 +41,6 @@ std::wstring ExecutableDirectory() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-} // namespace
-
 std::wstring AppDirectory() {
     if (!DirectoryOverride().empty())
         return DirectoryOverride();
@@ -54,7 +54,7 @@ void SetAppDirectory(std::wstring directory) {
     DirectoryOverride() = std::move(directory);
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxBytes) {
     FileHandle file =
         OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (!file)
@@ -67,6 +67,8 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
             return std::nullopt;
         if (got == 0)
             break;
+        if (got > maxBytes - bytes.size())
+            return std::nullopt;
         bytes.append(buffer, got);
     }
     return bytes;

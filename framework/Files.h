@@ -1,11 +1,15 @@
 #pragma once
 // File access for the program's data files. Paths are UTF-16 throughout: a GBK trail byte
 // can be 0x5C, so a path held as GBK bytes could be split at a false backslash.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace lv {
+
+// The directory of the running executable, with its trailing backslash.
+std::wstring ExecutableDirectory();
 
 // The directory the program's files live in, with its trailing backslash: the executable's
 // directory, unless a test has pointed the program at a folder of its own.
@@ -13,8 +17,10 @@ std::wstring AppDirectory();
 // Tests only: an empty text returns to the executable's directory.
 void SetAppDirectory(std::wstring directory);
 
-// The whole file, or nullopt when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::wstring& path);
+// The whole file, or nullopt when it cannot be opened or read, or is longer than maxBytes
+// (a settings file of megabytes is not one of ours).
+std::optional<std::string> ReadWholeFile(const std::wstring& path,
+                                         size_t maxBytes = static_cast<size_t>(-1));
 
 // Replaces the file with `bytes` so that a crash or a full disk leaves either the old
 // content or the new one: a temporary file beside it (path + ".tmp") is written, flushed

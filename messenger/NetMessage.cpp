@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "messenger/Sender.h"
 #include "messenger/Settings.h"
@@ -203,18 +204,8 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
 }
 
 SendOptions SendOptionsFromFile(const std::wstring& iniPath) {
-    std::string bytes;
-    HANDLE file = CreateFileW(iniPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        char chunk[4096];
-        DWORD got = 0;
-        // A settings file is small; anything past 1 MiB is not ours to read.
-        while (bytes.size() < (1u << 20) && ReadFile(file, chunk, sizeof chunk, &got, nullptr) &&
-               got > 0)
-            bytes.append(chunk, got);
-        CloseHandle(file);
-    }
+    // No file, or one too large to be ours: every value at its default.
+    std::string bytes = ReadWholeFile(iniPath, 1u << 20).value_or(std::string());
     SendOptions options;
     options.port = ReadMessengerSettings(bytes).port;
     options.sessionRequest = options.port == kDefaultPort;
@@ -222,20 +213,7 @@ SendOptions SendOptionsFromFile(const std::wstring& iniPath) {
 }
 
 std::wstring SettingsFileBesideExe() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return L"msgsvc.ini";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t slash = path.find_last_of(L"\\/");
-    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
-    return path + L"msgsvc.ini";
+    return ExecutableDirectory() + L"msgsvc.ini";
 }
 
 } // namespace lv::messenger

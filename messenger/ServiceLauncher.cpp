@@ -1,5 +1,6 @@
 #include "messenger/ServiceLauncher.h"
 
+#include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "messenger/msgsvc/ServiceConfig.h"
 #include "messenger/msgsvc/ServiceFiles.h"
@@ -19,7 +20,7 @@ void StartMessengerServiceIfNeeded() {
             return;
         }
     }
-    std::wstring dir = ExeDirectory();
+    std::wstring dir = lv::ExecutableDirectory();
     std::wstring exe = dir + L"msgsvc.exe";
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};

@@ -4,6 +4,7 @@
 // Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen, 3 already running for
 // this address and port. The reason goes to the error output and to the log file if one
 // is set; no message box, because the service is usually started unattended.
+#include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "messenger/msgsvc/Listener.h"
 #include "messenger/msgsvc/Popup.h"
@@ -107,7 +108,7 @@ std::wstring LogPath(const std::string& log) {
         return {};
     std::wstring path = lv::ToWide(log);
     bool absolute = (path.size() > 1 && path[1] == L':') || path[0] == L'\\' || path[0] == L'/';
-    return absolute ? path : ExeDirectory() + path;
+    return absolute ? path : lv::ExecutableDirectory() + path;
 }
 
 } // namespace

@@ -1,18 +1,10 @@
 #pragma once
 // The few file operations msgsvc.exe and its launcher need, on UTF-16 paths (a GBK trail
 // byte can be 0x5C, so paths are never handled as bytes).
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace lv::messenger {
-
-// Path of the running executable, and its directory with the trailing backslash.
-std::wstring ExePath();
-std::wstring ExeDirectory();
-
-// The whole file, or nullopt when it cannot be opened.
-std::optional<std::string> ReadFileBytes(const std::wstring& path);
 
 // msgsvc.ini beside the executable, as bytes; empty when there is none (all defaults).
 std::string ReadServiceIni();
