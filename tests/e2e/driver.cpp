@@ -46,11 +46,16 @@ void Print(const std::wstring& w) {
 }
 
 std::wstring TextOf(HWND h) {
-    // Across processes WM_GETTEXT is marshalled by the system, so this reads any control.
-    LRESULT n = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    // Across processes WM_GETTEXT is marshalled by the system, so this reads any control. A
+    // bounded wait: one hung window anywhere in the prefix must not hang the driver.
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &n))
+        return {};
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    LRESULT got = SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(n + 1),
-                               reinterpret_cast<LPARAM>(text.data()));
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, static_cast<WPARAM>(n + 1),
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000, &got))
+        return {};
     text.resize(static_cast<size_t>(got));
     return text;
 }
