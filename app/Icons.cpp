@@ -27,6 +27,11 @@ HICON IconFromPixels(int size, const std::vector<uint32_t>& pixels) {
     HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
                                      &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
+    if (!color || !bits) {
+        if (color)
+            DeleteObject(color);
+        return nullptr;
+    }
     auto* out = static_cast<uint32_t*>(bits);
     for (size_t i = 0; i < pixels.size(); ++i)
         out[i] = pixels[i];

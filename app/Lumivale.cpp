@@ -21,7 +21,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     // Owned for the rest of the process and never closed: the system removes the mutex
     // when the process ends, which is what marks this copy as gone.
-    CreateMutexW(nullptr, TRUE, lv::ToWide("Lumivale By Kestro").c_str());
+    const std::wstring mutexName = lv::ToWide("Lumivale By Kestro");
+    CreateMutexW(nullptr, TRUE, mutexName.c_str());
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         lv::ShowMessageBox(app.Handle(), "Lumivale已经运行，请点击系统托盘图标显示窗口。",
                            "Lumivale", MB_OK);

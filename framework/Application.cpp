@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <mutex>
 
 namespace lv {
 namespace {
@@ -123,16 +124,15 @@ void Application::Post(std::function<void()> work) {
         return;
     }
     auto* owned = new std::function<void()>(std::move(work));
-    // A full queue only delays: the main thread empties it. A window that is gone (the
-    // program is ending) takes nothing more.
-    for (int tries = 0; tries < 5000; ++tries) {
-        if (PostMessageW(postWindow_, kRunPosted, reinterpret_cast<WPARAM>(owned), 0))
+    // A full queue only delays the worker until the main thread has emptied it: no line is
+    // dropped. Once the program is ending nobody empties it any more.
+    while (!PostMessageW(postWindow_, kRunPosted, reinterpret_cast<WPARAM>(owned), 0)) {
+        if (!IsWindow(postWindow_) || terminated_) {
+            delete owned;
             return;
-        if (!IsWindow(postWindow_))
-            break;
+        }
         Sleep(1);
     }
-    delete owned;
 }
 
 void Application::Send(std::function<void()> work) {
@@ -140,12 +140,19 @@ void Application::Send(std::function<void()> work) {
         work();
         return;
     }
+    // The closure may refer to the caller's stack, so once the caller has given up waiting
+    // (the program is ending) it must not run any more: `abandoned`, under the lock.
     struct Done {
         HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::mutex lock;
+        bool abandoned = false;
         ~Done() { CloseHandle(event); }
     };
     auto done = std::make_shared<Done>();
     Post([work = std::move(work), done] {
+        std::lock_guard<std::mutex> hold(done->lock);
+        if (done->abandoned)
+            return;
         struct Signal {
             HANDLE event;
             ~Signal() { SetEvent(event); }
@@ -153,8 +160,11 @@ void Application::Send(std::function<void()> work) {
         work();
     });
     while (WaitForSingleObject(done->event, 100) == WAIT_TIMEOUT) {
-        if (terminated_ || !IsWindow(postWindow_))
+        if (terminated_ || !IsWindow(postWindow_)) {
+            std::lock_guard<std::mutex> hold(done->lock);
+            done->abandoned = true;
             return;
+        }
     }
 }
 

@@ -79,8 +79,9 @@ void TForm::Show() {
     if (Visible())
         return;
     FormShow();
-    if (!Visible())
-        ShowWindow(Handle(), SW_SHOW);
+    // Also after a fade: AnimateWindow leaves the window visible but not active, and a
+    // window shown by the tray or the hot key must take the keyboard.
+    ShowWindow(Handle(), SW_SHOW);
 }
 
 void TForm::Hide() {

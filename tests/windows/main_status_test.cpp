@@ -247,12 +247,21 @@ TEST(StatusArea, LinesFromFourThreadsStayWholeAndInOrder) {
     for (int t = 0; t < kThreads; ++t)
         for (int i = 0; i < kEach; ++i)
             expectedLength += lv::ToWide(lineOf(t, i)).size() + 2;
+    std::atomic<int> finished{0};
     std::vector<std::thread> workers;
     for (int t = 0; t < kThreads; ++t)
         workers.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i)
                 main.AddStatusLine(lineOf(t, i));
+            ++finished;
         });
+    // The main thread does not pump yet: a worker must hand its lines over without waiting
+    // for it, and the text box must not change until the main thread runs them.
+    for (int waited = 0; finished < kThreads && waited < 30000; waited += 10)
+        Sleep(10);
+    EXPECT_EQ(finished.load(), kThreads) << "a worker waited for the main thread";
+    EXPECT_EQ(GetWindowTextLengthW(main.mmOutput.Handle()), 0)
+        << "the text box was changed off the main thread";
     EXPECT_TRUE(PumpUntil(
         [&] {
             return static_cast<size_t>(GetWindowTextLengthW(main.mmOutput.Handle())) >=

@@ -267,11 +267,17 @@ TEST_F(MainWindow, ModalWindowsFromTheMenuReturnAndTheMainWindowIsOnTopAgain) {
     } cases[] = {{about, &lv::TfrmMain::mnAboutClick}, {help, &lv::TfrmMain::mnHelpClick}};
     for (const Case& c : cases) {
         bool mainDisabled = false;
+        // Another topmost window comes above the main window while the modal one is open;
+        // the main window must be back above it once the modal one has closed.
+        HWND rival = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"rival",
+                                     WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         lv::TTimer closer;
         closer.SetInterval(30);
         closer.OnTimer = [&] {
             closer.SetEnabled(false);
             mainDisabled = !IsWindowEnabled(main->Handle());
+            SetWindowPos(rival, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
             c.form.Close();
         };
         closer.SetEnabled(true);
@@ -280,6 +286,11 @@ TEST_F(MainWindow, ModalWindowsFromTheMenuReturnAndTheMainWindowIsOnTopAgain) {
         EXPECT_FALSE(c.form.Visible());
         EXPECT_TRUE(IsWindowEnabled(main->Handle()));
         EXPECT_TRUE(GetWindowLongW(main->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        bool rivalBelow = false;
+        for (HWND h = GetWindow(main->Handle(), GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT))
+            rivalBelow = rivalBelow || h == rival;
+        EXPECT_TRUE(rivalBelow) << c.form.Caption() << ": main window not put back on top";
+        DestroyWindow(rival);
     }
 }
 
