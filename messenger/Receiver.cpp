@@ -115,7 +115,7 @@ uint32_t Receiver::OnSendSingle(const SmbPacket& request) {
     auto text = from && to ? in.Data() : std::nullopt;
     if (!text)
         return kNotAccepted;
-    if (text->size() > limits_.maxTextBytes)
+    if (!NamesFit(*from, *to) || text->size() > limits_.maxTextBytes)
         return kNoRoom;
     return Complete(Message{std::move(*from), std::move(*to), {}}, *text);
 }
@@ -128,6 +128,10 @@ uint32_t Receiver::OnSendStart(const SmbPacket& request, std::vector<uint16_t>& 
     auto to = from ? in.String() : std::nullopt;
     if (!to)
         return kNotAccepted;
+    // Refused before the group opens, so its blocks and end are answered "not accepted"
+    // and nothing of them is kept.
+    if (!NamesFit(*from, *to))
+        return kNoRoom;
     inGroup_ = true;
     groupOverflow_ = false;
     groupId_ = nextGroupId_++;
@@ -175,10 +179,14 @@ uint32_t Receiver::OnSendEnd(const SmbPacket& request) {
     return Complete(std::move(group_), raw);
 }
 
+bool Receiver::NamesFit(const std::string& from, const std::string& to) const {
+    return from.size() <= limits_.maxNameBytes && to.size() <= limits_.maxNameBytes;
+}
+
+// The size limit was applied to the text as received (by the callers): normalising lone
+// line feeds to CR LF must not turn a message of allowed size into a refused one.
 uint32_t Receiver::Complete(Message message, std::string_view rawText) {
     message.text = NormalizeMessageText(rawText);
-    if (message.text.size() > limits_.maxTextBytes)
-        return kNoRoom;
     if (!deliver_ || !deliver_(message))
         return kNoRoom;
     return kOk;

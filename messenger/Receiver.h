@@ -21,10 +21,15 @@ struct Message {
 };
 
 struct ReceiverLimits {
-    // A message whose text grows past this is refused (ERRSRV/ERRnoroom) and dropped.
+    // A message whose text, as received, grows past this is refused (ERRSRV/ERRnoroom) and
+    // dropped. Line-break normalisation may then double it at most (each lone LF → CR LF).
     size_t maxTextBytes = 4096;
     // One whole session-service frame, header included. Also the most we ever buffer.
     size_t maxFrameBytes = 0x1FFFF + 4;
+    // Sender and recipient: a NetBIOS name is 15 bytes and a user name not much more. A
+    // longer one is refused (ERRSRV/ERRnoroom) so that no header of a pop-up, log line or
+    // capture buffer ever holds a name of frame size.
+    size_t maxNameBytes = 255;
 };
 
 // Message text as shown: CR LF, a lone LF and the byte 0x14 (the old Windows line-break
@@ -56,6 +61,7 @@ class Receiver {
     uint32_t OnSendStart(const SmbPacket& request, std::vector<uint16_t>& words);
     uint32_t OnSendText(const SmbPacket& request);
     uint32_t OnSendEnd(const SmbPacket& request);
+    bool NamesFit(const std::string& from, const std::string& to) const;
     // Hands a finished message over; the status to answer with.
     uint32_t Complete(Message message, std::string_view rawText);
 

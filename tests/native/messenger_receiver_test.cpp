@@ -374,3 +374,88 @@ TEST(Receiver, BufferingIsBoundedByTheFrameLimit) {
     std::string over = SessionFrame(session::kMessage, std::string(997, 'q'));
     EXPECT_FALSE(receiver.Feed(over, reply));
 }
+
+TEST(Receiver, NamesOverTheLimitAreRefusedWithNoRoom) {
+    const std::string atLimit(255, 'n'), over(256, 'n'), frameSized(60000, 'n');
+    struct Case {
+        const char* why;
+        std::string from, to;
+        bool accepted;
+    } cases[] = {
+        {"both at the limit", atLimit, atLimit, true},
+        {"chinese sender at the limit", {}, "b", true},
+        {"sender one over", over, "b", false},
+        {"recipient one over", "a", over, false},
+        {"sender of frame size", frameSized, "b", false},
+        {"recipient of frame size", "a", frameSized, false},
+    };
+    cases[1].from = std::string(85, 'x');
+    for (int i = 0; i < 85; ++i)
+        cases[1].from += "张"; // 85 + 170 = 255 bytes
+    ASSERT_EQ(cases[1].from.size(), 255u);
+    for (const Case& c : cases) {
+        std::string names = StringBuffer(c.from) + StringBuffer(c.to);
+        // Once as one D0, once as a D5/D7/D6 group.
+        std::string single = Smb(smb::kSendSingle, {}, names + DataBuffer("hi"));
+        std::string group = Smb(smb::kSendStart, {}, names) + Text(1, "hi") + End(1);
+        for (bool asGroup : {false, true}) {
+            const std::string& stream = asGroup ? group : single;
+            Collected got;
+            Receiver receiver(got.Sink());
+            std::string reply;
+            ASSERT_TRUE(receiver.Feed(stream, reply)) << c.why;
+            std::vector<uint32_t> statuses = Statuses(reply);
+            if (c.accepted) {
+                EXPECT_EQ(statuses, std::vector<uint32_t>(statuses.size(), kOk)) << c.why;
+                ASSERT_EQ(got.messages.size(), 1u) << c.why;
+                EXPECT_EQ(got.messages[0].sender, c.from) << c.why;
+                EXPECT_EQ(got.messages[0].recipient, c.to) << c.why;
+                continue;
+            }
+            EXPECT_TRUE(got.messages.empty()) << c.why;
+            // A refused start opens no group: its blocks and end are not accepted.
+            std::vector<uint32_t> want = {kNoRoom};
+            if (asGroup)
+                want = {kNoRoom, kNotAccepted, kNotAccepted};
+            EXPECT_EQ(statuses, want) << c.why;
+            reply.clear();
+            EXPECT_TRUE(receiver.Feed(Single("ok"), reply)) << c.why;
+            EXPECT_EQ(Statuses(reply), std::vector<uint32_t>{kOk}) << c.why;
+        }
+    }
+}
+
+// The limit is on the text as it came: line breaks that normalisation widens must not push
+// an allowed message over it.
+TEST(Receiver, TextLimitCountsTheBytesAsReceived) {
+    struct Case {
+        const char* why;
+        std::string raw;
+        bool accepted;
+    } cases[] = {
+        {"4096 lone line feeds", std::string(4096, '\n'), true},
+        {"4096 old line-break markers", std::string(4096, '\x14'), true},
+        {"half text, half line feeds", std::string(2048, 'a') + std::string(2048, '\n'), true},
+        {"4097 bytes", std::string(4097, 'a'), false},
+        {"4097 line feeds", std::string(4097, '\n'), false},
+    };
+    for (const Case& c : cases) {
+        // D0 takes the whole text at once; a group gets it in the 127-byte blocks of smbclient.
+        std::string group = Start();
+        for (size_t at = 0; at < c.raw.size(); at += 127)
+            group += Text(1, c.raw.substr(at, 127));
+        group += End(1);
+        for (const std::string& stream : {Single(c.raw), group}) {
+            Collected got;
+            Receiver receiver(got.Sink());
+            std::string reply;
+            ASSERT_TRUE(receiver.Feed(stream, reply)) << c.why;
+            uint32_t last = Statuses(reply).back();
+            EXPECT_EQ(last, c.accepted ? kOk : kNoRoom) << c.why;
+            ASSERT_EQ(got.messages.size(), c.accepted ? 1u : 0u) << c.why;
+            if (c.accepted) {
+                EXPECT_EQ(got.messages[0].text, NormalizeMessageText(c.raw)) << c.why;
+            }
+        }
+    }
+}
