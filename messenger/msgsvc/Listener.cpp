@@ -127,7 +127,10 @@ void Listener::Run() {
         FD_ZERO(&writable);
         FD_SET(listener, &readable);
         for (auto& s : sessions) {
-            FD_SET(s->socket, &readable);
+            // A closing session reads nothing more: were it in the set, bytes waiting on it
+            // would wake select() at once on every pass until the idle time runs out.
+            if (!s->closing)
+                FD_SET(s->socket, &readable);
             if (!s->out.empty())
                 FD_SET(s->socket, &writable);
         }

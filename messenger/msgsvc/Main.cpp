@@ -1,20 +1,24 @@
 // msgsvc.exe: stands in for the Windows Messenger service. Listens for Messenger messages
 // on the address and port of msgsvc.ini and shows each one in a pop-up of its own.
 //
-// Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen, 3 already running for
-// this address and port. The reason goes to the error output and to the log file if one
-// is set; no message box, because the service is usually started unattended.
+// Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen (or cannot hold the
+// single-instance mutex), 3 already running for this address and port. The reason goes to the error
+// output and to the log file if one is set; no message box, because the service is usually started
+// unattended.
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "messenger/msgsvc/Listener.h"
 #include "messenger/msgsvc/Popup.h"
+#include "messenger/msgsvc/PopupSlots.h"
 #include "messenger/msgsvc/PopupText.h"
 #include "messenger/msgsvc/ServiceConfig.h"
 #include "messenger/msgsvc/ServiceFiles.h"
+#include "messenger/msgsvc/SingleInstance.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -23,6 +27,9 @@ namespace {
 using namespace lv::messenger;
 
 constexpr UINT kShowPopup = WM_APP + 1; // lParam: heap std::string, owned by the receiver
+// Refusals come as fast as a peer can send; the log gets the first of every hundred, so
+// it grows with the messages shown, not with an attack.
+constexpr long kRefusalsPerLogLine = 100;
 
 struct Service {
     HINSTANCE instance = nullptr;
@@ -30,10 +37,10 @@ struct Service {
     ServiceConfig config;
     std::wstring logPath;
     std::mutex logLock;
-    // Pop-ups open or on their way to the UI thread. Counted by the network thread before
-    // it accepts a message, so the limit holds however fast messages come.
-    std::atomic<int> popups{0};
+    // Pop-ups open or on their way to the UI thread; created once the limit is read.
+    std::unique_ptr<PopupSlots> popups;
     std::atomic<long> delivered{0};
+    std::atomic<long> refused{0};
 
     void Log(const std::string& line) {
         if (logPath.empty())
@@ -59,27 +66,26 @@ struct Service {
 
     // Network thread. False → the sender gets ERRnoroom.
     bool Deliver(const Message& message) {
-        int open = popups.load();
-        do {
-            if (open >= config.maxPopups) {
-                Log("pop-up limit reached, message from " + HeaderField(message.sender) +
-                    " refused");
-                return false;
-            }
-        } while (!popups.compare_exchange_weak(open, open + 1));
+        if (!popups->TryTake()) {
+            long n = ++refused;
+            if (n % kRefusalsPerLogLine == 1)
+                Log("pop-up limit reached, message from " + LogName(message.sender) + " refused (" +
+                    std::to_string(n) + " so far)");
+            return false;
+        }
 
         SYSTEMTIME t;
         GetLocalTime(&t);
         auto text = std::make_unique<std::string>(PopupText(
             message, PopupTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)));
         if (!PostMessageW(courier, kShowPopup, 0, reinterpret_cast<LPARAM>(text.get()))) {
-            --popups;
+            popups->Releaser()();
             return false;
         }
         text.release();
         long n = ++delivered;
-        Log("delivered " + std::to_string(n) + " from " + HeaderField(message.sender) + " to " +
-            HeaderField(message.recipient) + ", " + std::to_string(message.text.size()) + " bytes");
+        Log("delivered " + std::to_string(n) + " from " + LogName(message.sender) + " to " +
+            LogName(message.recipient) + ", " + std::to_string(message.text.size()) + " bytes");
         return true;
     }
 };
@@ -90,12 +96,16 @@ LRESULT CALLBACK CourierProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kShowPopup) {
         std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lp));
         Service* service = g_service;
+        // Runs once however often it is called: the slot comes back whether the window
+        // closes, was never made, or an error cut the showing short.
+        std::function<void()> release = service->popups->Releaser();
         try {
-            if (!ShowPopup(service->instance, *text, [service] { --service->popups; })) {
-                --service->popups;
+            if (!ShowPopup(service->instance, *text, release)) {
+                release();
                 service->Log("a pop-up could not be created");
             }
         } catch (...) {
+            release();
             service->Log("a pop-up could not be shown");
         }
         return 0;
@@ -119,18 +129,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     service.instance = instance;
     service.config = ReadServiceConfig(ReadServiceIni());
     service.logPath = LogPath(service.config.log);
+    service.popups = std::make_unique<PopupSlots>(service.config.maxPopups);
     if (!service.config.error.empty()) {
         service.Report("msgsvc.ini: " + service.config.error);
         return 1;
     }
 
-    // Held until the process ends; the system removes it then.
     std::string where = service.config.address + ":" + std::to_string(service.config.port);
-    HANDLE mutex =
-        CreateMutexW(nullptr, TRUE, lv::ToWide(ServiceMutexName(service.config)).c_str());
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    switch (ClaimInstance(lv::ToWide(ServiceMutexName(service.config)))) {
+    case InstanceClaim::kFirst:
+        break;
+    case InstanceClaim::kAlreadyRunning:
         service.Report("already running for " + where);
         return 3;
+    case InstanceClaim::kFailed:
+        service.Report("cannot hold the single-instance mutex for " + where + " (error " +
+                       std::to_string(GetLastError()) + ")");
+        return 2;
     }
 
     WNDCLASSEXW courierClass{};

@@ -8,11 +8,35 @@ namespace {
 
 constexpr std::string_view kTo = "到 ";       // B5 BD 20: the capture's sender marker
 constexpr std::string_view kWideBlank = "　"; // A1 A1
+constexpr size_t kLogNameBytes = 64;
+
+bool IsLead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+
+bool IsTrail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+}
 
 } // namespace
 
+std::string WholeGbkCharacters(std::string_view text) {
+    std::string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (!IsLead(static_cast<unsigned char>(out[i])))
+            continue;
+        if (i + 1 < out.size() && IsTrail(static_cast<unsigned char>(out[i + 1])))
+            ++i; // the pair stays as it is
+        else
+            out[i] = '_';
+    }
+    return out;
+}
+
 std::string HeaderField(std::string_view field) {
-    std::string out(field);
+    // Whole characters first: a lead byte before a control byte goes on its own, and the
+    // '_' that replaces the control byte cannot become its trail.
+    std::string out = WholeGbkCharacters(field);
     for (char& c : out) {
         auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F)
@@ -45,6 +69,20 @@ std::string HeaderSender(std::string_view sender) {
     return out;
 }
 
+std::string LogName(std::string_view name) {
+    std::string out = HeaderField(name);
+    if (out.size() <= kLogNameBytes)
+        return out;
+    size_t cut = 0;
+    while (cut < kLogNameBytes) {
+        size_t step = IsLead(static_cast<unsigned char>(out[cut])) ? 2 : 1;
+        if (cut + step > kLogNameBytes)
+            break;
+        cut += step;
+    }
+    return out.substr(0, cut) + "...";
+}
+
 std::string PopupTime(int year, int month, int day, int hour, int minute, int second) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d", year, month, day, hour, minute, second);
@@ -52,7 +90,7 @@ std::string PopupTime(int year, int month, int day, int hour, int minute, int se
 }
 
 std::string PopupText(const Message& message, std::string_view time) {
-    std::string body = message.text;
+    std::string body = WholeGbkCharacters(message.text);
     // A window text ends at its first NUL; a blank keeps what follows one.
     for (char& c : body)
         if (c == '\0')
