@@ -99,9 +99,13 @@ BOOL CALLBACK PrintStatic(HWND h, LPARAM) {
 
 HWND FindOne(const std::wstring& title) {
     auto all = FindAll(title);
-    // A visible window is the one a user would be looking at.
+    // A visible window is the one a user would be looking at. Among hidden ones, a form has
+    // controls, while the program's hidden application window of the same caption has none.
     for (HWND h : all)
         if (IsWindowVisible(h))
+            return h;
+    for (HWND h : all)
+        if (GetWindow(h, GW_CHILD))
             return h;
     return all.empty() ? nullptr : all.front();
 }

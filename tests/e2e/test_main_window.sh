@@ -64,4 +64,20 @@ lv_driver click dialog:请留步 6 >/dev/null
 lv_wait_exit "$first" 20
 check_eq "Exit answered Yes ends the program with code 0" 0 "$?"
 
+# StartHide: the next start opens hidden, where the window was, with its status area filled.
+printf '[Options]\r\nStartHide=1\r\n' >>"$app/Lumivale.ini"
+lv_start "$app/Lumivale.exe"
+third=$LV_PID
+check "hidden start creates the main window" lv_driver wait Lumivale 30000
+sleep 1
+check_eq "StartHide keeps the window hidden" 0 "$(lv_driver visible Lumivale)"
+read -r left2 top2 _ < <(lv_driver rect Lumivale)
+check_eq "the stored position is used" "$left $top" "$left2 $top2"
+check_eq "status area filled while hidden" "$expected" "$(lv_driver text Lumivale "$memo")"
+lv_driver command Lumivale "$LV_MN_EXIT" >/dev/null
+check "Exit asks while hidden" lv_driver wait dialog:请留步 10000
+lv_driver click dialog:请留步 6 >/dev/null
+lv_wait_exit "$third" 20
+check_eq "and ends" 0 "$?"
+
 lv_finish
