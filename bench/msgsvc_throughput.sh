@@ -24,7 +24,7 @@ rm -rf "$app"
 lv_install "$app" msgsvc.exe
 msgsvc_ini "$app" 127.0.0.2 MaxPopups=2000 MaxSessions=64
 lv_start "$app/msgsvc.exe"
-for _ in $(seq 50); do grep -q listening "$app/msgsvc.log" 2>/dev/null && break; sleep 0.2; done
+msgsvc_wait_listening "$app" || true
 
 sender() { # N: sends its share one after the other; counts its failures
   local n=$1 i errors=0

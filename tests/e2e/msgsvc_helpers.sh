@@ -58,3 +58,14 @@ msgsvc_pid() {
   done
   return 1
 }
+
+# msgsvc_wait_listening DIR: waits (10 s at most) until the msgsvc.exe installed in DIR has
+# logged that it listens; false if it never did.
+msgsvc_wait_listening() {
+  local _
+  for _ in $(seq 50); do
+    grep -q listening "$1/msgsvc.log" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}

@@ -19,7 +19,7 @@ rm -rf "$app"
 lv_install "$app" msgsvc.exe
 msgsvc_ini "$app" 127.0.0.2 IdleSeconds=3
 lv_start "$app/msgsvc.exe"
-for _ in $(seq 50); do grep -q listening "$app/msgsvc.log" 2>/dev/null && break; sleep 0.2; done
+msgsvc_wait_listening "$app" || true
 pid=$(msgsvc_pid)
 check "msgsvc.exe runs" test -n "$pid"
 base=$(rss_kb "$pid")
@@ -89,7 +89,7 @@ rm -rf "$app2"
 lv_install "$app2" msgsvc.exe
 msgsvc_ini "$app2" 127.0.0.5 MaxPopups=3
 lv_start "$app2/msgsvc.exe"
-for _ in $(seq 50); do grep -q listening "$app2/msgsvc.log" 2>/dev/null && break; sleep 0.2; done
+msgsvc_wait_listening "$app2" || true
 check "300 messages, 3 pop-ups allowed: 3 shown, 297 refused" \
   timeout 30 "$hostile" 127.0.0.5 1139 popups 3
 for _ in $(seq 50); do [ "$(popup_count)" = 3 ] && break; sleep 0.2; done

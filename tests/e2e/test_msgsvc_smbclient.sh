@@ -14,7 +14,7 @@ msgsvc_ini "$app" 127.0.0.2 MaxPopups=3
 
 # Started the way Lumivale starts it; a second launcher run finds it running.
 "$WINE64" "$app/lvlaunch.exe" </dev/null >/dev/null 2>&1
-for _ in $(seq 50); do grep -q listening "$app/msgsvc.log" 2>/dev/null && break; sleep 0.2; done
+msgsvc_wait_listening "$app" || true
 check "the launcher started msgsvc.exe" grep -q "listening on 127.0.0.2:1139" "$app/msgsvc.log"
 "$WINE64" "$app/lvlaunch.exe" </dev/null >/dev/null 2>&1
 sleep 1

@@ -16,7 +16,7 @@ for host in 2 3; do
   lv_start "$dir/msgsvc.exe"
 done
 for host in 2 3; do
-  for _ in $(seq 50); do grep -q listening "$LV_DIR/host$host/msgsvc.log" 2>/dev/null && break; sleep 0.2; done
+  msgsvc_wait_listening "$LV_DIR/host$host" || true
   check "msgsvc.exe listens on 127.0.0.$host" grep -q "listening on 127.0.0.$host:1139" "$LV_DIR/host$host/msgsvc.log"
 done
 
