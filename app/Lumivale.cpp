@@ -7,9 +7,7 @@
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
 #include "framework/SettingsFile.h"
-#ifdef LV_HAVE_SERVICE_LAUNCHER
 #include "messenger/ServiceLauncher.h"
-#endif
 
 #include <windows.h>
 
@@ -28,9 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                            "Lumivale", MB_OK);
         return 0;
     }
-#ifdef LV_HAVE_SERVICE_LAUNCHER
     lv::messenger::StartMessengerServiceIfNeeded();
-#endif
 
     try {
         bool startHide = false;

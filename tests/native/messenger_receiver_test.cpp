@@ -21,12 +21,21 @@ struct Recording {
     std::vector<std::string> client, server; // whole frames, in order
 };
 
+// A missing or empty recording fails the test that asked for it: the loops below would
+// otherwise run zero times and pass while checking nothing.
 Recording LoadRecording(const std::string& file) {
-    std::ifstream in(std::string(LV_VECTORS_DIR) + "/" + file);
+    std::string path = std::string(LV_VECTORS_DIR) + "/" + file;
+    std::ifstream in(path);
     Recording r;
+    if (!in) {
+        ADD_FAILURE() << "recorded session missing: " << path;
+        return r;
+    }
     std::string side, hex;
     while (in >> side >> hex)
         (side == "C" ? r.client : r.server).push_back(FromHex(hex));
+    if (r.client.empty())
+        ADD_FAILURE() << "recorded session holds no client frames: " << path;
     return r;
 }
 
