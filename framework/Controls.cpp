@@ -1,6 +1,7 @@
 #include "framework/Controls.h"
 
 #include "framework/Application.h"
+#include "framework/Exception.h"
 #include "framework/Form.h"
 #include "framework/Gbk.h"
 
@@ -29,12 +30,17 @@ TControl::~TControl() {
 
 void TControl::CreateControl(TForm& form, int id, const wchar_t* windowClass, std::string_view text,
                              DWORD style, DWORD exStyle, int left, int top, int width, int height) {
+    HWND hwnd = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, windowClass, ToWide(text).c_str(),
+                                WS_CHILD | WS_VISIBLE | style, left, top, width, height,
+                                form.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                GetModuleHandleW(nullptr), nullptr);
+    // A control without a window would fail silently at every later call; say so now.
+    if (!hwnd)
+        throw Exception("Unable to create control " + ToGbk(windowClass) + " (error " +
+                        std::to_string(GetLastError()) + ")");
     form_ = &form;
     id_ = id;
-    hwnd_ = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, windowClass, ToWide(text).c_str(),
-                            WS_CHILD | WS_VISIBLE | style, left, top, width, height, form.Handle(),
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleW(nullptr), nullptr);
+    hwnd_ = hwnd;
     form.AddControl(this);
 }
 
@@ -246,19 +252,199 @@ std::string TMemo::Line(int index) const {
                                                                 : std::string();
 }
 
+namespace {
+
+DWORD BevelExStyle(Bevel bevel) {
+    switch (bevel) {
+    case Bevel::Lowered:
+        return WS_EX_CLIENTEDGE;
+    case Bevel::Soft:
+        return WS_EX_STATICEDGE;
+    case Bevel::None:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+void TLabel::Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                    int height) {
+    CreateControl(form, id, WC_STATICW, caption, SS_LEFT | SS_NOPREFIX, 0, left, top, width,
+                  height);
+}
+
+void TEdit::Create(TForm& form, int id, std::string_view text, int left, int top, int width,
+                   int height, Bevel bevel) {
+    CreateControl(form, id, WC_EDITW, text, ES_AUTOHSCROLL | WS_TABSTOP, BevelExStyle(bevel), left,
+                  top, width, height);
+}
+
+void TEdit::SetMaxLength(int characters) {
+    SendMessageW(Handle(), EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+int TEdit::MaxLength() const {
+    // An edit without a limit of ours reports the control's own ceiling.
+    return static_cast<int>(SendMessageW(Handle(), EM_GETLIMITTEXT, 0, 0));
+}
+
+void TEdit::SetReadOnly(bool readOnly) {
+    SendMessageW(Handle(), EM_SETREADONLY, readOnly, 0);
+}
+
+bool TEdit::ReadOnly() const {
+    return (GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0;
+}
+
+void TEdit::Notify(int code) {
+    if (code == EN_CHANGE && OnChange)
+        OnChange();
+}
+
+void TCheckBox::Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                       int height) {
+    CreateControl(form, id, WC_BUTTONW, caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, left, top, width,
+                  height);
+}
+
+bool TCheckBox::Checked() const {
+    return SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked) {
+    SendMessageW(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::Click() {
+    if (OnClick)
+        OnClick();
+}
+
+void TCheckBox::Notify(int code) {
+    if (code == BN_CLICKED)
+        Click();
+}
+
+void THotKey::Create(TForm& form, int id, int left, int top, int width, int height) {
+    CreateControl(form, id, HOTKEY_CLASSW, "", WS_TABSTOP, WS_EX_CLIENTEDGE, left, top, width,
+                  height);
+}
+
+uint16_t THotKey::Value() const {
+    return static_cast<uint16_t>(SendMessageW(Handle(), HKM_GETHOTKEY, 0, 0));
+}
+
+void THotKey::SetValue(uint16_t code) {
+    SendMessageW(Handle(), HKM_SETHOTKEY, code, 0);
+}
+
+void THotKey::SetRules(WORD invalidCombinations, WORD replacementModifiers) {
+    SendMessageW(Handle(), HKM_SETRULES, invalidCombinations, MAKELPARAM(replacementModifiers, 0));
+}
+
+TImage::~TImage() {
+    Release();
+}
+
+void TImage::Create(TForm& form, int id, int left, int top, int width, int height) {
+    // SS_REALSIZECONTROL: the control keeps its own size instead of taking the image's.
+    CreateControl(form, id, WC_STATICW, "", SS_BITMAP | SS_REALSIZECONTROL, 0, left, top, width,
+                  height);
+}
+
+void TImage::SetBitmap(HBITMAP bitmap) {
+    Release();
+    bitmap_ = bitmap;
+    SetImage(IMAGE_BITMAP, SS_BITMAP, bitmap);
+}
+
+void TImage::SetIcon(HICON icon) {
+    Release();
+    icon_ = icon;
+    SetImage(IMAGE_ICON, SS_ICON, icon);
+}
+
+void TImage::SetImage(UINT type, DWORD style, HANDLE image) {
+    // The static control takes only the kind of image its style names.
+    LONG_PTR current = GetWindowLongPtrW(Handle(), GWL_STYLE);
+    SetWindowLongPtrW(Handle(), GWL_STYLE, (current & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | style);
+    SendMessageW(Handle(), STM_SETIMAGE, type, reinterpret_cast<LPARAM>(image));
+}
+
+void TImage::Release() {
+    if (Handle() && IsWindow(Handle())) {
+        // A bitmap with an alpha channel is copied by the control; the copy comes back here
+        // and is ours to free as well.
+        LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE) & SS_TYPEMASK;
+        UINT type = style == SS_ICON ? IMAGE_ICON : IMAGE_BITMAP;
+        auto previous = reinterpret_cast<HANDLE>(SendMessageW(Handle(), STM_SETIMAGE, type, 0));
+        if (type == IMAGE_BITMAP && previous && previous != bitmap_)
+            DeleteObject(previous);
+    }
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    if (icon_)
+        DestroyIcon(icon_);
+    bitmap_ = nullptr;
+    icon_ = nullptr;
+}
+
+void TPanel::Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                    int height, Bevel bevel) {
+    // SS_SUNKEN draws the lowered bevel and still shows text; SS_CENTERIMAGE centres the
+    // caption vertically.
+    DWORD style = SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
+    DWORD exStyle = 0;
+    if (bevel == Bevel::Lowered)
+        style |= SS_SUNKEN;
+    else
+        exStyle = BevelExStyle(bevel);
+    CreateControl(form, id, WC_STATICW, caption, style, exStyle, left, top, width, height);
+}
+
 TPopupMenu::~TPopupMenu() {
+    if (owner_ && IsWindow(owner_))
+        RemoveWindowSubclass(owner_, OwnerProc, reinterpret_cast<UINT_PTR>(this));
     if (menu_)
         DestroyMenu(menu_);
 }
 
 void TPopupMenu::Create(TForm& owner) {
-    owner_ = &owner;
+    Create(owner.Handle());
+}
+
+void TPopupMenu::Create(HWND owner) {
+    owner_ = owner;
     menu_ = CreatePopupMenu();
+    // Commands for the items reach the owner's window procedure; the menu looks at them
+    // first, so the owner needs no table of its own.
+    SetWindowSubclass(owner_, OwnerProc, reinterpret_cast<UINT_PTR>(this),
+                      reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TPopupMenu::OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR self) {
+    auto* menu = reinterpret_cast<TPopupMenu*>(self);
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, OwnerProc, id);
+        menu->owner_ = nullptr;
+    } else if (message == WM_COMMAND && lParam == 0 && HIWORD(wParam) == 0 &&
+               menu->handlers_.count(LOWORD(wParam))) {
+        try {
+            menu->Click(LOWORD(wParam));
+        } catch (...) {
+            // Nothing may unwind through the system's frames.
+            App().HandleException(std::current_exception());
+        }
+        return 0;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 void TPopupMenu::Add(int id, std::string_view caption, std::function<void()> onClick) {
     AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(id), ToWide(caption).c_str());
-    owner_->AddCommand(id, std::move(onClick));
+    handlers_[id] = std::move(onClick);
 }
 
 void TPopupMenu::AddDisabled(int id, std::string_view caption) {
@@ -269,13 +455,35 @@ void TPopupMenu::AddSeparator() {
     AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
 }
 
+void TPopupMenu::SetItemEnabled(int id, bool enabled) {
+    EnableMenuItem(menu_, static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+bool TPopupMenu::ItemEnabled(int id) const {
+    UINT state = GetMenuState(menu_, static_cast<UINT>(id), MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+bool TPopupMenu::Click(int id) {
+    auto handler = handlers_.find(id);
+    // A greyed item cannot be chosen, whichever way its command comes.
+    if (handler == handlers_.end() || !ItemEnabled(id))
+        return false;
+    if (handler->second)
+        handler->second();
+    return true;
+}
+
 void TPopupMenu::Popup(int x, int y) {
     // A menu opened for a window that is not in the foreground would not close when the
     // user clicks elsewhere; the WM_NULL afterwards lets it close on the first click.
-    SetForegroundWindow(owner_->Handle());
-    TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, owner_->Handle(),
-                   nullptr);
-    PostMessageW(owner_->Handle(), WM_NULL, 0, 0);
+    SetForegroundWindow(owner_);
+    int chosen = static_cast<int>(TrackPopupMenu(
+        menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0, owner_,
+        nullptr));
+    PostMessageW(owner_, WM_NULL, 0, 0);
+    if (chosen != 0)
+        Click(chosen);
 }
 
 std::vector<TPopupMenu::Item> TPopupMenu::Items() const {

@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -112,6 +114,88 @@ class TMemo : public TControl {
     std::string Line(int index) const;
 };
 
+// How a control's edge is drawn: Lowered is the deep edge of an edit box (a panel's
+// lowered bevel), Soft a one-pixel sunken line.
+enum class Bevel { None, Lowered, Soft };
+
+// Static text. "&" shows as typed: labels show names and paths, not accelerators.
+class TLabel : public TControl {
+  public:
+    void Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                int height);
+};
+
+// One-line edit. Lengths are in characters as the user types them (UTF-16 units), which is
+// what the edit control itself counts.
+class TEdit : public TControl {
+  public:
+    void Create(TForm& form, int id, std::string_view text, int left, int top, int width,
+                int height, Bevel bevel = Bevel::Lowered);
+    // 0 lifts the limit. Text set by the program is not cut, only typing is refused.
+    void SetMaxLength(int characters);
+    int MaxLength() const;
+    void SetReadOnly(bool readOnly);
+    bool ReadOnly() const;
+
+    void Notify(int code) override;
+
+    std::function<void()> OnChange;
+};
+
+// Check box that toggles itself when clicked.
+class TCheckBox : public TControl {
+  public:
+    void Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                int height);
+    bool Checked() const;
+    // Does not run OnClick: loading settings into a form is not a user's click.
+    void SetChecked(bool checked);
+    // What a click does after the box has toggled: the OnClick handler.
+    void Click();
+    void Notify(int code) override;
+
+    std::function<void()> OnClick;
+};
+
+// Hot-key edit (msctls_hotkey32). The value is the 16-bit shortcut code of the settings
+// file: low byte the virtual key, high byte the HOTKEYF_* flags, exactly as the control
+// reports it.
+class THotKey : public TControl {
+  public:
+    void Create(TForm& form, int id, int left, int top, int width, int height);
+    uint16_t Value() const;
+    void SetValue(uint16_t code);
+    // Modifier combinations (HKCOMB_*) the user may not enter, and the HOTKEYF_* flags the
+    // control puts in their place.
+    void SetRules(WORD invalidCombinations, WORD replacementModifiers);
+};
+
+// A bitmap or an icon in a static control. The control owns the handle it is given and
+// frees it when it is replaced or the control goes.
+class TImage : public TControl {
+  public:
+    ~TImage() override;
+    void Create(TForm& form, int id, int left, int top, int width, int height);
+    void SetBitmap(HBITMAP bitmap);
+    void SetIcon(HICON icon);
+    HBITMAP Bitmap() const { return bitmap_; }
+    HICON Icon() const { return icon_; }
+
+  private:
+    void SetImage(UINT type, DWORD style, HANDLE image);
+    void Release();
+
+    HBITMAP bitmap_ = nullptr;
+    HICON icon_ = nullptr;
+};
+
+// A bevelled area with an optional caption, centred.
+class TPanel : public TControl {
+  public:
+    void Create(TForm& form, int id, std::string_view caption, int left, int top, int width,
+                int height, Bevel bevel = Bevel::Lowered);
+};
+
 class TPopupMenu {
   public:
     TPopupMenu() = default;
@@ -119,13 +203,20 @@ class TPopupMenu {
     TPopupMenu& operator=(const TPopupMenu&) = delete;
     ~TPopupMenu();
 
-    // Items send their commands to `owner`.
+    // The menu's owner is a form or any other window of this thread (the tray icon's hidden
+    // window). A WM_COMMAND carrying an enabled item's ID that reaches the owner runs the
+    // item, as choosing it does: outside drivers pick menu items that way.
     void Create(TForm& owner);
+    void Create(HWND owner);
     void Add(int id, std::string_view caption, std::function<void()> onClick);
     void AddDisabled(int id, std::string_view caption);
     void AddSeparator();
-    // Opens the menu at a screen point; the chosen item's command arrives at the owner.
+    void SetItemEnabled(int id, bool enabled);
+    bool ItemEnabled(int id) const;
+    // Opens the menu at a screen point and runs the chosen item's handler.
     void Popup(int x, int y);
+    // Runs an item's handler as choosing it does; false when there is no such enabled item.
+    bool Click(int id);
 
     struct Item {
         int id;
@@ -137,8 +228,12 @@ class TPopupMenu {
     HMENU Handle() const { return menu_; }
 
   private:
-    TForm* owner_ = nullptr;
+    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self);
+
+    HWND owner_ = nullptr;
     HMENU menu_ = nullptr;
+    std::map<int, std::function<void()>> handlers_;
 };
 
 class TImageList {
