@@ -6,26 +6,16 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "messenger/Sender.h"
 #include "messenger/Settings.h"
+#include "messenger/Winsock.h"
 
 namespace lv::messenger {
 namespace {
-
-bool WinsockReady() {
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] {
-        WSADATA data;
-        ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
-    return ready;
-}
 
 class Socket {
   public:

@@ -1,9 +1,9 @@
 #include "messenger/ServiceLauncher.h"
 
 #include "framework/Files.h"
-#include "framework/Gbk.h"
 #include "messenger/msgsvc/ServiceConfig.h"
 #include "messenger/msgsvc/ServiceFiles.h"
+#include "messenger/msgsvc/SingleInstance.h"
 
 #include <windows.h>
 
@@ -13,13 +13,8 @@ void StartMessengerServiceIfNeeded() {
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     // With a broken msgsvc.ini the service is still started: it writes why it cannot run
     // to its log and error output, where a user looks, instead of Lumivale guessing.
-    if (config.error.empty()) {
-        HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, ToWide(ServiceMutexName(config)).c_str());
-        if (running) {
-            CloseHandle(running);
-            return;
-        }
-    }
+    if (config.error.empty() && ServiceInstanceRunning(config))
+        return;
     std::wstring dir = lv::ExecutableDirectory();
     std::wstring exe = dir + L"msgsvc.exe";
     std::wstring commandLine = L"\"" + exe + L"\"";

@@ -4,8 +4,7 @@
 
 namespace lv::messenger {
 
-MessengerSettings ReadMessengerSettings(std::string_view iniBytes) {
-    lv::IniData ini(iniBytes);
+MessengerSettings ReadMessengerSettings(const IniData& ini) {
     MessengerSettings s;
     s.address = ini.ReadString("Messenger", "Address", s.address);
     if (s.address.empty())
@@ -14,6 +13,10 @@ MessengerSettings ReadMessengerSettings(std::string_view iniBytes) {
     if (port > 0 && port <= 0xFFFF)
         s.port = static_cast<uint16_t>(port);
     return s;
+}
+
+MessengerSettings ReadMessengerSettings(std::string_view iniBytes) {
+    return ReadMessengerSettings(IniData(iniBytes));
 }
 
 } // namespace lv::messenger

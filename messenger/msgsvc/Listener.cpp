@@ -1,5 +1,7 @@
 #include "messenger/msgsvc/Listener.h"
 
+#include "messenger/Winsock.h"
+
 // Enough room in an fd_set for every session plus the listening socket (the default is 64).
 #define FD_SETSIZE 1024
 #include <winsock2.h>
@@ -66,8 +68,7 @@ Listener::~Listener() {
 }
 
 bool Listener::Start(std::string& error) {
-    WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
+    if (!WinsockReady()) {
         error = "Winsock cannot start";
         return false;
     }

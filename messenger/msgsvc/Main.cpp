@@ -5,9 +5,12 @@
 // single-instance mutex), 3 already running for this address and port. The reason goes to the error
 // output and to the log file if one is set; no message box, because the service is usually started
 // unattended.
+#include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
+#include "framework/MessageWindow.h"
 #include "messenger/msgsvc/Listener.h"
+#include "messenger/msgsvc/LogQueue.h"
 #include "messenger/msgsvc/Popup.h"
 #include "messenger/msgsvc/PopupSlots.h"
 #include "messenger/msgsvc/PopupText.h"
@@ -20,7 +23,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -30,27 +32,33 @@ constexpr UINT kShowPopup = WM_APP + 1; // lParam: heap std::string, owned by th
 // Refusals come as fast as a peer can send; the log gets the first of every hundred, so
 // it grows with the messages shown, not with an attack.
 constexpr long kRefusalsPerLogLine = 100;
+// Log lines waiting for the disk. A burst logs one line per message; past this many
+// waiting lines are dropped (and counted) rather than holding up the network thread.
+constexpr size_t kLogQueueLines = 4096;
 
-struct Service {
-    HINSTANCE instance = nullptr;
-    HWND courier = nullptr; // message-only window: the network thread posts pop-ups here
-    ServiceConfig config;
-    std::wstring logPath;
-    std::mutex logLock;
-    // Pop-ups open or on their way to the UI thread; created once the limit is read.
-    std::unique_ptr<PopupSlots> popups;
-    std::atomic<long> delivered{0};
-    std::atomic<long> refused{0};
+std::string Now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return PopupTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+}
 
+class Service {
+  public:
+    Service(HINSTANCE instance, ServiceConfig config, std::wstring logPath)
+        : instance_(instance), config_(std::move(config)), popups_(config_.maxPopups) {
+        if (!logPath.empty())
+            log_ = std::make_unique<LogQueue>(
+                kLogQueueLines, [path = std::move(logPath)](const std::vector<std::string>& lines) {
+                    AppendLines(path, lines);
+                });
+    }
+
+    const ServiceConfig& Config() const { return config_; }
+
+    // Any thread; never waits for the disk.
     void Log(const std::string& line) {
-        if (logPath.empty())
-            return;
-        SYSTEMTIME t;
-        GetLocalTime(&t);
-        std::string stamped =
-            PopupTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond) + " " + line;
-        std::lock_guard<std::mutex> lock(logLock);
-        AppendLine(logPath, stamped);
+        if (log_)
+            log_->Push(Now() + " " + line);
     }
 
     // Both the error output (when someone started us from a console) and the log.
@@ -64,54 +72,65 @@ struct Service {
         Log(line);
     }
 
+    // The window the network thread posts pop-ups to. Throws lv::Exception.
+    void CreateCourier() {
+        RegisterPopupClass(instance_);
+        courier_ = std::make_unique<lv::MessageWindow>();
+        courier_->On(kShowPopup, [this](WPARAM, LPARAM text) {
+            Show(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(text)));
+            return LRESULT{0};
+        });
+        courierHandle_ = courier_->Handle();
+    }
+
     // Network thread. False → the sender gets ERRnoroom.
     bool Deliver(const Message& message) {
-        if (!popups->TryTake()) {
-            long n = ++refused;
+        if (!popups_.TryTake()) {
+            long n = ++refused_;
             if (n % kRefusalsPerLogLine == 1)
                 Log("pop-up limit reached, message from " + LogName(message.sender) + " refused (" +
                     std::to_string(n) + " so far)");
             return false;
         }
-
-        SYSTEMTIME t;
-        GetLocalTime(&t);
-        auto text = std::make_unique<std::string>(PopupText(
-            message, PopupTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)));
-        if (!PostMessageW(courier, kShowPopup, 0, reinterpret_cast<LPARAM>(text.get()))) {
-            popups->Releaser()();
+        auto text = std::make_unique<std::string>(PopupText(message, Now()));
+        if (!PostMessageW(courierHandle_, kShowPopup, 0, reinterpret_cast<LPARAM>(text.get()))) {
+            popups_.Releaser()();
             return false;
         }
         text.release();
-        long n = ++delivered;
+        long n = ++delivered_;
         Log("delivered " + std::to_string(n) + " from " + LogName(message.sender) + " to " +
             LogName(message.recipient) + ", " + std::to_string(message.text.size()) + " bytes");
         return true;
     }
-};
 
-Service* g_service = nullptr;
-
-LRESULT CALLBACK CourierProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kShowPopup) {
-        std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lp));
-        Service* service = g_service;
+  private:
+    // UI thread.
+    void Show(std::unique_ptr<std::string> text) {
         // Runs once however often it is called: the slot comes back whether the window
         // closes, was never made, or an error cut the showing short.
-        std::function<void()> release = service->popups->Releaser();
+        std::function<void()> release = popups_.Releaser();
         try {
-            if (!ShowPopup(service->instance, *text, release)) {
+            if (!ShowPopup(instance_, *text, release)) {
                 release();
-                service->Log("a pop-up could not be created");
+                Log("a pop-up could not be created");
             }
         } catch (...) {
             release();
-            service->Log("a pop-up could not be shown");
+            Log("a pop-up could not be shown");
         }
-        return 0;
     }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
+
+    HINSTANCE instance_;
+    ServiceConfig config_;
+    // Pop-ups open or on their way to the UI thread.
+    PopupSlots popups_;
+    std::unique_ptr<LogQueue> log_;
+    std::unique_ptr<lv::MessageWindow> courier_;
+    HWND courierHandle_ = nullptr; // set before the network thread starts
+    std::atomic<long> delivered_{0};
+    std::atomic<long> refused_{0};
+};
 
 std::wstring LogPath(const std::string& log) {
     if (log.empty())
@@ -121,22 +140,15 @@ std::wstring LogPath(const std::string& log) {
     return absolute ? path : lv::ExecutableDirectory() + path;
 }
 
-} // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    static Service service;
-    g_service = &service;
-    service.instance = instance;
-    service.config = ReadServiceConfig(ReadServiceIni());
-    service.logPath = LogPath(service.config.log);
-    service.popups = std::make_unique<PopupSlots>(service.config.maxPopups);
-    if (!service.config.error.empty()) {
-        service.Report("msgsvc.ini: " + service.config.error);
+int Run(Service& service) {
+    const ServiceConfig& config = service.Config();
+    if (!config.error.empty()) {
+        service.Report("msgsvc.ini: " + config.error);
         return 1;
     }
 
-    std::string where = service.config.address + ":" + std::to_string(service.config.port);
-    switch (ClaimInstance(lv::ToWide(ServiceMutexName(service.config)))) {
+    std::string where = config.address + ":" + std::to_string(config.port);
+    switch (ClaimServiceInstance(config)) {
     case InstanceClaim::kFirst:
         break;
     case InstanceClaim::kAlreadyRunning:
@@ -148,23 +160,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 2;
     }
 
-    WNDCLASSEXW courierClass{};
-    courierClass.cbSize = sizeof courierClass;
-    courierClass.lpfnWndProc = CourierProc;
-    courierClass.hInstance = instance;
-    courierClass.lpszClassName = L"LumivaleMessengerCourier";
-    RegisterClassExW(&courierClass);
-    RegisterPopupClass(instance);
-    service.courier = CreateWindowExW(0, courierClass.lpszClassName, L"", 0, 0, 0, 0, 0,
-                                      HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!service.courier) {
-        service.Report("no message window");
+    try {
+        service.CreateCourier();
+    } catch (const lv::Exception& e) {
+        service.Report(std::string("no message window: ") + e.what());
         return 2;
     }
 
     Listener listener(
-        service.config, [](const Message& m) { return g_service->Deliver(m); },
-        [](const std::string& line) { g_service->Log(line); });
+        config, [&service](const Message& m) { return service.Deliver(m); },
+        [&service](const std::string& line) { service.Log(line); });
     std::string error;
     if (!listener.Start(error)) {
         service.Report(error);
@@ -179,4 +184,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     listener.Stop();
     return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    ServiceConfig config = ReadServiceConfig(ReadServiceIni());
+    std::wstring logPath = LogPath(config.log);
+    // The service's log thread writes out every queued line when it goes, at the end of
+    // this block, so a reason to stop reaches the file too.
+    Service service(instance, std::move(config), std::move(logPath));
+    return Run(service);
 }

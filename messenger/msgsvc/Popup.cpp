@@ -107,9 +107,11 @@ bool ShowPopup(HINSTANCE instance, const std::string& text, std::function<void()
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2 + step * 20 - 90;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 3 + step * 20;
 
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_DLGMODALFRAME, kClass,
-                                ToWide("信使服务 ").c_str(), style, std::max(x, 0), std::max(y, 0),
-                                width, height, nullptr, nullptr, instance, state);
+    // Untitled until the message control holds the text: a capture finds pop-ups by their
+    // title, and one that found a pop-up without its text would read nothing and close it.
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_DLGMODALFRAME, kClass, L"", style,
+                                std::max(x, 0), std::max(y, 0), width, height, nullptr, nullptr,
+                                instance, state);
     if (!hwnd) {
         DeleteObject(state->font);
         delete state;
@@ -131,6 +133,7 @@ bool ShowPopup(HINSTANCE instance, const std::string& text, std::function<void()
     }
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
+    SetWindowTextW(hwnd, ToWide(kPopupTitle).c_str());
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     return true;
 }

@@ -11,6 +11,7 @@
 namespace lv::messenger {
 
 constexpr int kPopupTextId = 65535;
+constexpr char kPopupTitle[] = "信使服务 "; // GBK
 
 // Registers the window class; once, before the first ShowPopup.
 bool RegisterPopupClass(HINSTANCE instance);

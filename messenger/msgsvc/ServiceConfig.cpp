@@ -50,17 +50,12 @@ std::string FormatIpv4(uint32_t address) {
 ServiceConfig ReadServiceConfig(std::string_view iniBytes) {
     IniData ini(iniBytes);
     ServiceConfig config;
-    std::string address = ini.ReadString(kSection, "Address", "0.0.0.0");
-    if (auto parsed = ParseIpv4(address))
+    MessengerSettings where = ReadMessengerSettings(ini);
+    if (auto parsed = ParseIpv4(where.address))
         config.address = FormatIpv4(*parsed);
     else
-        config.error = "Address is not a dotted IPv4 address: " + address;
-
-    // Out of range gives the default, as for the sender, so that both sides of one
-    // installation always agree on the port.
-    int port = ini.ReadInteger(kSection, "Port", 139);
-    if (port >= 1 && port <= 65535)
-        config.port = static_cast<uint16_t>(port);
+        config.error = "Address is not a dotted IPv4 address: " + where.address;
+    config.port = where.port;
 
     config.maxSessions = ReadLimit(ini, "MaxSessions", config.maxSessions, 1, 512);
     config.idleSeconds = ReadLimit(ini, "IdleSeconds", config.idleSeconds, 1, 3600);

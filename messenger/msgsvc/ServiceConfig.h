@@ -3,6 +3,8 @@
 // and the name of the mutex that marks a running service for one address and port. Both
 // msgsvc.exe and the launcher in Lumivale.exe read the file through here, so they agree
 // on what "the same configuration" means.
+#include "messenger/Settings.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,8 +13,10 @@
 namespace lv::messenger {
 
 struct ServiceConfig {
-    std::string address = "0.0.0.0"; // dotted IPv4, normalised ("127.000.0.2" → "127.0.0.2")
-    uint16_t port = 139;
+    // Address and port as ReadMessengerSettings reads them; the address normalised
+    // ("127.000.0.2" → "127.0.0.2").
+    std::string address = MessengerSettings{}.address;
+    uint16_t port = kDefaultPort;
     // Limits; see docs/msgsvc.md for why each has its value.
     int maxSessions = 128;    // open connections; more are closed at once
     int idleSeconds = 30;     // a session silent this long is closed

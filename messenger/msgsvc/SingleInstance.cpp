@@ -1,5 +1,7 @@
 #include "messenger/msgsvc/SingleInstance.h"
 
+#include "framework/Gbk.h"
+
 #include <windows.h>
 
 namespace lv::messenger {
@@ -14,6 +16,22 @@ InstanceClaim ClaimInstance(const std::wstring& name) {
         return InstanceClaim::kAlreadyRunning;
     }
     return InstanceClaim::kFirst;
+}
+
+bool InstanceRunning(const std::wstring& name) {
+    HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+    if (!running)
+        return false;
+    CloseHandle(running);
+    return true;
+}
+
+InstanceClaim ClaimServiceInstance(const ServiceConfig& config) {
+    return ClaimInstance(ToWide(ServiceMutexName(config)));
+}
+
+bool ServiceInstanceRunning(const ServiceConfig& config) {
+    return InstanceRunning(ToWide(ServiceMutexName(config)));
 }
 
 } // namespace lv::messenger

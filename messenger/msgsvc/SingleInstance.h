@@ -1,5 +1,9 @@
 #pragma once
-// The named mutex that marks a running service for one address and port.
+// The named mutex that marks a running service for one address and port. msgsvc.exe
+// claims it; the launcher in Lumivale.exe looks for it before starting one. Both go
+// through here, so they always agree on the name and on what "running" means.
+#include "messenger/msgsvc/ServiceConfig.h"
+
 #include <string>
 
 namespace lv::messenger {
@@ -11,6 +15,12 @@ enum class InstanceClaim {
                      // the guard two services could run, so the caller must not start
 };
 
+InstanceClaim ClaimServiceInstance(const ServiceConfig& config);
+// True while a service for the config's address and port holds its mutex.
+bool ServiceInstanceRunning(const ServiceConfig& config);
+
+// The same by mutex name.
 InstanceClaim ClaimInstance(const std::wstring& name);
+bool InstanceRunning(const std::wstring& name);
 
 } // namespace lv::messenger

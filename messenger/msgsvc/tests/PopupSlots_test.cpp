@@ -1,17 +1,12 @@
 #include "messenger/msgsvc/PopupSlots.h"
-#include "messenger/msgsvc/SingleInstance.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <functional>
 #include <vector>
 
 namespace {
 
-using lv::messenger::ClaimInstance;
-using lv::messenger::InstanceClaim;
 using lv::messenger::PopupSlots;
 
 TEST(PopupSlots, LimitHoldsAndEverySlotComesBackOnce) {
@@ -34,18 +29,6 @@ TEST(PopupSlots, LimitHoldsAndEverySlotComesBackOnce) {
     releasers[1]();
     releasers[2]();
     EXPECT_EQ(slots.Taken(), 1);
-}
-
-TEST(SingleInstance, SecondClaimIsRefusedAndAForeignObjectIsAFailure) {
-    std::wstring name = L"LumivaleTestInstance " + std::to_wstring(GetCurrentProcessId());
-    EXPECT_EQ(ClaimInstance(name), InstanceClaim::kFirst);
-    EXPECT_EQ(ClaimInstance(name), InstanceClaim::kAlreadyRunning);
-    // An event of the same name leaves no mutex to hold: the service must not start.
-    std::wstring taken = name + L" event";
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, taken.c_str());
-    ASSERT_TRUE(event);
-    EXPECT_EQ(ClaimInstance(taken), InstanceClaim::kFailed);
-    CloseHandle(event);
 }
 
 } // namespace

@@ -36,6 +36,20 @@ TEST(ServiceConfig, AddressAndPortFromTheMessengerSection) {
     }
 }
 
+// The service listens where NetMessageBufferSend sends: one reading of Port for both.
+TEST(ServiceConfig, PortAndAddressAgreeWithTheSendersSettings) {
+    const char* ports[] = {"", "1139", "0x473", "0", "65535", "65536", "-1", "abc", " 445 "};
+    for (const char* port : ports) {
+        std::string ini = std::string("[Messenger]\nPort=") + port + "\n";
+        EXPECT_EQ(ReadServiceConfig(ini).port, lv::messenger::ReadMessengerSettings(ini).port)
+            << port;
+    }
+    // An empty address means the default, as a missing one does.
+    auto empty = ReadServiceConfig("[Messenger]\nAddress=\n");
+    EXPECT_EQ(empty.address, "0.0.0.0");
+    EXPECT_TRUE(empty.error.empty());
+}
+
 TEST(ServiceConfig, LimitsCannotBeSwitchedOff) {
     auto config = ReadServiceConfig(
         "[Messenger]\nMaxSessions=0\nIdleSeconds=-5\nMaxPopups=100000\nSessionSeconds=x\n");

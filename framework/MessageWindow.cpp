@@ -1,0 +1,63 @@
+#include "framework/MessageWindow.h"
+
+#include "framework/Exception.h"
+
+#include <string>
+
+namespace lv {
+
+namespace {
+
+constexpr wchar_t kClass[] = L"LvMessageWindow";
+
+void RegisterClassOnce() {
+    // Function-local static: registered once per process, whichever thread comes first.
+    static const bool registered = [] {
+        if (Window::RegisterWindowClass(kClass, 0, nullptr))
+            return true;
+        return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    if (!registered)
+        throw Exception("cannot register the message window class (error " +
+                        std::to_string(GetLastError()) + ")");
+}
+
+} // namespace
+
+MessageWindow::MessageWindow(Kind kind) {
+    RegisterClassOnce();
+    bool messageOnly = kind == Kind::kMessageOnly;
+    HWND hwnd = CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, kClass, L"",
+                             messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0,
+                             messageOnly ? HWND_MESSAGE : nullptr);
+    if (!hwnd)
+        throw Exception("cannot create the message window (error " +
+                        std::to_string(GetLastError()) + ")");
+}
+
+MessageWindow::~MessageWindow() {
+    // Here rather than only in ~Window: by then the handlers would already be destroyed.
+    DestroyHandle();
+}
+
+void MessageWindow::On(UINT message, Handler handler) {
+    handlers_[message] = std::move(handler);
+}
+
+UINT MessageWindow::OnRegistered(const wchar_t* name, Handler handler) {
+    UINT message = RegisterWindowMessageW(name);
+    if (!message)
+        throw Exception("cannot register the window message (error " +
+                        std::to_string(GetLastError()) + ")");
+    On(message, std::move(handler));
+    return message;
+}
+
+LRESULT MessageWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    auto it = handlers_.find(message);
+    if (it != handlers_.end() && it->second)
+        return it->second(wParam, lParam);
+    return DefWindowProcW(Handle(), message, wParam, lParam);
+}
+
+} // namespace lv
