@@ -79,6 +79,8 @@ class MessageBoxes {
 };
 
 void InstallUnexpectedBoxHandler();
+// A file dialog nobody expected fails the test and is cancelled.
+void InstallUnexpectedOpenDialogHandler();
 inline MessageBoxes::~MessageBoxes() {
     InstallUnexpectedBoxHandler();
 }

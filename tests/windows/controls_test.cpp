@@ -344,7 +344,7 @@ TEST(OpenDialog, TheTestHookAnswersAndCancelKeepsTheName) {
     answer.reset();
     EXPECT_FALSE(dialog.Execute(form.Handle()));
     EXPECT_EQ(dialog.FileName(), "C:\\声音\\消息.wav") << "Cancel changed the file name";
-    lv::SetOpenDialogHandler(nullptr);
+    lvtest::InstallUnexpectedOpenDialogHandler();
 
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].owner, form.Handle());

@@ -1,6 +1,8 @@
 // The Windows test program: the framework is set up once, as the program's entry point
-// does, and no real message box may ever wait for a person.
+// does, and no real message box or file dialog may ever wait for a person.
 #include "TestSupport.h"
+
+#include "framework/Dialogs.h"
 
 namespace lvtest {
 
@@ -11,6 +13,13 @@ void InstallUnexpectedBoxHandler() {
     });
 }
 
+void InstallUnexpectedOpenDialogHandler() {
+    lv::SetOpenDialogHandler([](const lv::OpenDialogRequest& request) -> std::optional<std::string> {
+        ADD_FAILURE() << "unexpected file dialog: " << request.filter;
+        return std::nullopt;
+    });
+}
+
 } // namespace lvtest
 
 int main(int argc, char** argv) {
@@ -18,5 +27,6 @@ int main(int argc, char** argv) {
     lv::App().Initialize();
     lv::App().SetTitle("Lumivale");
     lvtest::InstallUnexpectedBoxHandler();
+    lvtest::InstallUnexpectedOpenDialogHandler();
     return RUN_ALL_TESTS();
 }
