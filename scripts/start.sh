@@ -19,6 +19,11 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
 fi
 source scripts/wine-env.sh
 bash scripts/wine-prefix.sh
+# A run after a rebuild must run the new programs. msgsvc.exe is single-instance and
+# outlives Lumivale, so a copy from the last run would go on serving and Lumivale would not
+# start the new one: end every program of the project's prefix (it is ours) first.
+lv_wine_down
+timeout 30 "$WINESERVER" -w || true
 lv_wine_up
 
 app="$top/build/Lumivale"

@@ -15,6 +15,11 @@
 //   lvdriver command TITLE ID         post WM_COMMAND ID (a menu item)
 //   lvdriver statics TITLE            texts of the window's static controls, one a line
 //   lvdriver pid TITLE                the Windows process id that owns the window
+//   lvdriver pollpopups TITLE MS [N]  act as a pop-up capture for MS ms (or until N are found):
+//                                     every millisecond find the windows with that caption,
+//                                     read control 65535 and close each. Prints "polling",
+//                                     the last line of each text read, then "read R, without
+//                                     text F"; exit 1 when any was found without its text
 //
 // A TITLE written "dialog:CAPTION" only matches dialog-class windows (message boxes), so a
 // message box captioned like the main window can be told apart from it.
@@ -24,6 +29,8 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,19 +52,24 @@ void Print(const std::wstring& w) {
     fwrite(s.data(), 1, s.size(), stdout);
 }
 
-std::wstring TextOf(HWND h) {
-    // Across processes WM_GETTEXT is marshalled by the system, so this reads any control. A
-    // bounded wait: one hung window anywhere in the prefix must not hang the driver.
+// Text of a window, or nothing when its owner did not answer in time (busy, not empty).
+// Across processes WM_GETTEXT is marshalled by the system, so this reads any control. A
+// bounded wait: one hung window anywhere in the prefix must not hang the driver.
+std::optional<std::wstring> TextIfAnswered(HWND h) {
     DWORD_PTR n = 0;
     if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &n))
-        return {};
+        return std::nullopt;
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutW(h, WM_GETTEXT, static_cast<WPARAM>(n + 1),
                              reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000, &got))
-        return {};
+        return std::nullopt;
     text.resize(static_cast<size_t>(got));
     return text;
+}
+
+std::wstring TextOf(HWND h) {
+    return TextIfAnswered(h).value_or(std::wstring());
 }
 
 struct Search {
@@ -134,6 +146,58 @@ BOOL CALLBACK ListChild(HWND h, LPARAM p) {
     return TRUE;
 }
 
+BOOL CALLBACK CollectByCaption(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    // The caption as the system keeps it, as FindWindow sees it: no message to the owner,
+    // so a window is seen the moment it has the caption, whatever its thread is doing.
+    wchar_t caption[64] = {};
+    GetWindowTextW(h, caption, 64);
+    if (caption == s->title)
+        s->found.push_back(h);
+    return TRUE;
+}
+
+// What a capture does, as fast as a capture may poll: a pop-up seen without its text would
+// be read as empty and closed, its message lost.
+int PollPopups(const std::wstring& title, DWORD limitMs, long wanted) {
+    std::set<HWND> done;
+    long read = 0, withoutText = 0;
+    // Tells the test that the polling has begun.
+    Print(L"polling");
+    fflush(stdout);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < limitMs && (wanted <= 0 || read + withoutText < wanted)) {
+        Search s;
+        s.title = title;
+        EnumWindows(CollectByCaption, reinterpret_cast<LPARAM>(&s));
+        for (HWND h : s.found) {
+            if (done.count(h))
+                continue;
+            HWND control = GetDlgItem(h, 65535);
+            std::optional<std::wstring> text;
+            if (control) {
+                text = TextIfAnswered(control);
+                if (!text)
+                    continue; // busy: look again on the next pass
+            }
+            done.insert(h);
+            if (!text || text->empty()) {
+                ++withoutText;
+                fprintf(stderr, "lvdriver: pop-up found without %s\n",
+                        control ? "text in control 65535" : "control 65535");
+                continue;
+            }
+            ++read;
+            size_t lastLine = text->find_last_of(L'\n');
+            Print(lastLine == std::wstring::npos ? *text : text->substr(lastLine + 1));
+            PostMessageW(h, WM_CLOSE, 0, 0);
+        }
+        Sleep(1);
+    }
+    Print(L"read " + std::to_wstring(read) + L", without text " + std::to_wstring(withoutText));
+    return withoutText == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -154,6 +218,9 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(50);
         }
     }
+    if (cmd == L"pollpopups")
+        return PollPopups(title, static_cast<DWORD>(arg),
+                          argc > 4 ? wcstol(argv[4], nullptr, 0) : 0);
     if (cmd == L"count") {
         Print(std::to_wstring(FindAll(title).size()));
         return 0;
