@@ -6,7 +6,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
-#include "framework/SettingsFile.h"
+#include "settings/SettingsStore.h"
 #include "messenger/ServiceLauncher.h"
 
 #include <windows.h>
@@ -29,11 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     lv::messenger::StartMessengerServiceIfNeeded();
 
     try {
-        bool startHide = false;
-        {
-            lv::TIniFile settings(lv::AppDirectory() + L"Lumivale.ini");
-            startHide = settings.ReadBool("Options", "StartHide", false);
-        }
+        bool startHide = lv::SettingsStore().Load({}).StartHide;
         app.SetTitle("Lumivale");
 
         auto frmMain = std::make_unique<lv::TfrmMain>();
@@ -49,6 +45,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                              frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get()});
 
         app.Run(*frmMain, !startHide);
+        // Before any window goes: what the workers posted runs, the workers stop.
+        app.Shutdown();
     } catch (...) {
         app.HandleException(std::current_exception());
     }

@@ -6,9 +6,8 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
-
-#include <algorithm>
-#include <memory>
+#include "friends/FriendFile.h"
+#include "settings/SettingsStore.h"
 
 namespace lv {
 
@@ -17,7 +16,6 @@ bool DelayElapsed = false;
 namespace {
 
 const wchar_t kFriendFile[] = L"FRIENDS.DAT";
-const wchar_t kSettingsFile[] = L"Lumivale.ini";
 
 } // namespace
 
@@ -27,13 +25,13 @@ TfrmMain::TfrmMain() {
     layout.clientWidth = 138;
     layout.clientHeight = 565;
     layout.position = POINT{0, 0}; // LoadSettings places the window
+    layout.fades = true;
     CreateForm(layout);
     CreateControls();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-    DestroyHandle();
     if (bigIcon_)
         DestroyIcon(bigIcon_);
     if (smallIcon_)
@@ -125,93 +123,104 @@ void TfrmMain::FormCreate() {
     LoadFriends();
 }
 
-void TfrmMain::OpenSettingsFile() {
-    SettingsFile = std::make_unique<TIniFile>(AppDirectory() + kSettingsFile);
-}
-
-void TfrmMain::CloseSettingsFile() {
-    SettingsFile.reset();
-}
-
 void TfrmMain::LoadSettings() {
-    OpenSettingsFile();
-    int defaultX = GetSystemMetrics(SM_CXSCREEN) - Width() - 10;
-    int defaultY = (GetSystemMetrics(SM_CYSCREEN) - Height()) / 2;
-    int x = SettingsFile->ReadInteger("Position", "X", defaultX);
-    SetPosition(x, Top());
-    int y = SettingsFile->ReadInteger("Position", "Y", defaultY);
-    SetPosition(Left(), y);
-    SoundFilePath =
-        SettingsFile->ReadString("Options", "SoundFile", ToGbk(AppDirectory()) + "msg.wav");
-    SoundEnabled = SettingsFile->ReadBool("Options", "EnableSound", true);
-    AnimateWindows = SettingsFile->ReadBool("Options", "AnimateWindow", true);
-    HotKey = 0;
-    HotKeyEnabled = SettingsFile->ReadBool("Options", "EnableHotkey", true);
-    HotKey = static_cast<uint16_t>(SettingsFile->ReadInteger("Options", "HotKey", 0) & 0xFFFF);
-    CloseSettingsFile();
+    SettingsDefaults defaults;
+    defaults.x = GetSystemMetrics(SM_CXSCREEN) - Width() - 10;
+    defaults.y = (GetSystemMetrics(SM_CYSCREEN) - Height()) / 2;
+    defaults.soundFile = ToGbk(AppDirectory()) + "msg.wav";
+    settings_ = SettingsStore().Load(defaults);
+    SetPosition(settings_.X, settings_.Y);
+    App().SetAnimateWindows(settings_.AnimateWindow);
 }
 
-void TfrmMain::AddStatusLine(std::string_view gbk) {
+void TfrmMain::ApplySettings(const Settings& settings) {
+    settings_ = settings;
+    App().SetAnimateWindows(settings_.AnimateWindow);
+}
+
+bool TfrmMain::AddStatusLine(std::string_view gbk) {
     if (App().IsMainThread()) {
         mmOutput.AppendLine(gbk);
-        return;
+        return true;
     }
     // The memo belongs to the main thread; the line travels there whole, and the posted
     // messages of one thread keep their order.
-    App().Post([this, line = std::string(gbk)] { mmOutput.AppendLine(line); });
+    return App().Post([this, line = std::string(gbk)] { mmOutput.AppendLine(line); });
 }
 
-std::string TfrmMain::FriendNameByAddress(std::string_view address) {
-    // Shared, not on this stack: if the program ends first, the closure may outlive us.
-    auto name = std::make_shared<std::string>(kUnknownFriend);
-    App().Send(
-        [this, name, address = std::string(address)] { *name = FindFriendName(*this, address); });
-    return *name;
+bool TfrmMain::AddFriendStatusLine(std::string address, std::string suffix) {
+    return App().Post([this, address = std::move(address), suffix = std::move(suffix)] {
+        mmOutput.AppendLine(FriendNameByAddress(address) + suffix);
+    });
+}
+
+std::string TfrmMain::FriendNameByAddress(std::string_view address) const {
+    return friends_.NameByAddress(address);
+}
+
+std::optional<int> TfrmMain::SelectedFriend() const {
+    int index = lsbNames.ItemIndex();
+    if (index < 0 || index >= friends_.Count())
+        return std::nullopt;
+    return index;
+}
+
+void TfrmMain::ShowFriends() {
+    int selected = lsbNames.ItemIndex();
+    lsbNames.Clear();
+    for (const Friend& f : friends_.Entries())
+        lsbNames.Add(f.name);
+    if (selected >= 0 && selected < friends_.Count())
+        lsbNames.SetItemIndex(selected);
 }
 
 void TfrmMain::LoadFriends() {
     AddStatusLine("正在读取好友数据..");
     lsbNames.Clear();
-    std::optional<std::string> bytes = ReadWholeFile(AppDirectory() + kFriendFile);
-    if (!bytes) {
+    friends_.Clear();
+    FileRead file = ReadFileBounded(AppDirectory() + kFriendFile, kMaxFriendFileBytes);
+    if (file.status == ReadStatus::Missing) {
         AddStatusLine("未找到数据文件！请添加好友，并设置发送者的名字。");
-        FriendCount = 0;
-        SenderName = "Sender";
+        friends_.SetSenderName("Sender");
         return;
     }
-    FriendFileRead read = ReadFriendFile(*bytes);
+    if (file.status == ReadStatus::Unreadable) {
+        // Locked by another program, no rights, a read error: the user's list is there but
+        // out of reach. Saving over it now would replace it with whatever this run adds.
+        friendFileProtected_ = true;
+        AddStatusLine("数据文件无法读取（可能正被其他程序使用）！本次运行不会改写它。");
+        friends_.SetSenderName("Sender");
+        return;
+    }
+    FriendFileRead read = ReadFriendFile(file.bytes);
     if (read.version)
         AddStatusLine("数据文件版本:" + std::to_string(*read.version) + ".0");
     if (read.count)
         AddStatusLine("好友个数：" + std::to_string(*read.count));
     if (read.sender)
         AddStatusLine("发送者名字：" + *read.sender);
-    if (read.damaged) {
+    // A file of megabytes cannot be a list of 500 friends.
+    if (read.damaged || file.status == ReadStatus::TooLarge) {
         // The list box stays empty, and so does the list behind it: entries that no line
         // shows could otherwise be edited or saved blind.
-        FriendCount = 0;
-        SenderName = read.sender ? *read.sender : "Sender";
+        friends_.SetSenderName(read.sender ? *read.sender : "Sender");
         AddStatusLine("数据文件出错！建议删除错误的数据文件Friends.dat，然后重新运行本软件。");
         return;
     }
-    SenderName = *read.sender;
-    FriendCount = static_cast<int>(read.friends.size());
-    for (size_t i = 0; i < read.friends.size(); ++i) {
-        FriendNames[i] = read.friends[i].name;
-        FriendAddresses[i] = read.friends[i].address;
-        lsbNames.Add(FriendNames[i]);
-    }
+    friends_.SetSenderName(*read.sender);
+    friends_.Assign(std::move(read.friends));
+    ShowFriends();
     AddStatusLine("好友数据读取完毕！");
 }
 
 void TfrmMain::SaveFriends() {
-    lv::FriendList list;
-    list.sender = SenderName;
-    int count = std::clamp(FriendCount, 0, kMaxFriends);
-    for (int i = 0; i < count; ++i)
-        list.friends.push_back(
-            Friend{FriendNames[static_cast<size_t>(i)], FriendAddresses[static_cast<size_t>(i)]});
-    if (WriteFileAtomic(AppDirectory() + kFriendFile, WriteFriendFile(list))) {
+    ShowFriends();
+    if (friendFileProtected_) {
+        AddStatusLine("数据文件无法读取，为保护原有数据，本次修改未保存！");
+        return;
+    }
+    if (WriteFileAtomic(AppDirectory() + kFriendFile,
+                        WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
         AddStatusLine("数据文件保存成功！");
         return;
     }
@@ -224,36 +233,23 @@ void TfrmMain::PutOnTop() {
 }
 
 void TfrmMain::FormShow() {
-    if (AnimateWindows) {
-        AnimateWindow(Handle(), 200, AW_BLEND);
-        // After the fade the controls have not painted themselves.
-        for (HWND child = GetWindow(Handle(), GW_CHILD); child;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            ShowWindow(child, SW_HIDE);
-            ShowWindow(child, SW_SHOW);
-        }
-    }
+    // The fade itself is the form's (FormLayout::fades); no taskbar button, ever.
     ShowWindow(App().Handle(), SW_HIDE);
 }
 
-void TfrmMain::FormHide() {
-    if (AnimateWindows)
-        AnimateWindow(Handle(), 200, AW_HIDE | AW_BLEND);
-}
+void TfrmMain::FormHide() {}
 
 void TfrmMain::FormClose(CloseAction& action) {
+    settings_.X = Left();
+    settings_.Y = Top();
     try {
-        OpenSettingsFile();
-        SettingsFile->WriteInteger("Position", "X", Left());
-        SettingsFile->WriteInteger("Position", "Y", Top());
+        SettingsStore().Save(settings_, kPositionGroup);
     } catch (const Exception&) {
         // The position is not stored; the close itself goes on, so that an unwritable
         // settings file can neither pin the window on screen nor block Exit.
     }
-    CloseSettingsFile();
     if (ExitRequested) {
-        if (Visible() && AnimateWindows)
-            AnimateWindow(Handle(), 200, AW_HIDE | AW_BLEND);
+        // The form fades out on its way (Quit).
         action = CloseAction::Quit;
         return;
     }
@@ -303,8 +299,9 @@ void TfrmMain::ShowModalAndPutOnTop(TForm* form) {
 }
 
 bool TfrmMain::SelectedFriendOrComplain(int& index) {
-    index = lsbNames.ItemIndex();
-    if (index >= 0 && index < FriendCount)
+    std::optional<int> selected = SelectedFriend();
+    index = selected.value_or(-1);
+    if (selected)
         return true;
     ShowMessageBox(Handle(), "请先选择一个好友！", "选择好友", MB_OK);
     return false;
@@ -325,15 +322,10 @@ void TfrmMain::btDeleteClick() {
     int index;
     if (!SelectedFriendOrComplain(index))
         return;
-    std::string question = "确认删除好友" + FriendNames[static_cast<size_t>(index)] + "？";
+    std::string question = "确认删除好友" + friends_.At(index).name + "？";
     if (ShowMessageBox(Handle(), question, "手下留情", MB_YESNO) != IDYES)
         return;
-    for (int j = index; j < FriendCount - 1; ++j) {
-        FriendNames[static_cast<size_t>(j)] = FriendNames[static_cast<size_t>(j + 1)];
-        FriendAddresses[static_cast<size_t>(j)] = FriendAddresses[static_cast<size_t>(j + 1)];
-    }
-    --FriendCount;
-    lsbNames.Delete(index);
+    friends_.Remove(index);
     SaveFriends();
 }
 

@@ -1,14 +1,11 @@
 #pragma once
 // The main window: friend list, status area, the two popup menus, the timers, and the
 // routing of every user command to the window that carries it out.
-#include "app/MainHub.h"
 #include "framework/Controls.h"
 #include "framework/Form.h"
-#include "framework/SettingsFile.h"
 #include "framework/Timer.h"
+#include "hub/MainHub.h"
 
-#include <cstdint>
-#include <memory>
 #include <string>
 
 namespace lv {
@@ -45,7 +42,7 @@ enum MainWindowId : int {
 inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
-class TfrmMain : public TForm, public MainHub, public FriendTable {
+class TfrmMain : public TForm, public MainHub {
   public:
     // The windows the main window opens; they are created after it.
     struct Windows {
@@ -66,18 +63,24 @@ class TfrmMain : public TForm, public MainHub, public FriendTable {
     void SetWindows(const Windows& windows) { windows_ = windows; }
 
     // MainHub
-    void AddStatusLine(std::string_view gbk) override;
-    std::string FriendNameByAddress(std::string_view address) override;
-    FriendTable& Friends() override { return *this; }
-    TListBox& FriendList() override { return lsbNames; }
+    bool AddStatusLine(std::string_view gbk) override;
+    bool AddFriendStatusLine(std::string address, std::string suffix) override;
+    FriendList& Friends() override { return friends_; }
+    std::optional<int> SelectedFriend() const override;
     void SaveFriends() override;
+    const Settings& CurrentSettings() const override { return settings_; }
+    void ApplySettings(const Settings& settings) override;
     void PutOnTop() override;
     HWND MainWindow() const override { return Handle(); }
 
+    // Main thread: the name of the friend at `address`, or "出错了".
+    std::string FriendNameByAddress(std::string_view address) const;
     void LoadFriends();
-    void OpenSettingsFile();
-    void CloseSettingsFile();
     void LoadSettings();
+    // FRIENDS.DAT exists but could not be read at start: it is never written in this run.
+    bool FriendFileProtected() const { return friendFileProtected_; }
+    // A FRIENDS.DAT larger than this is damaged (500 friends take a few kilobytes).
+    static constexpr size_t kMaxFriendFileBytes = 8 << 20;
 
     // Where btMainMenuClick opens the main menu, in screen pixels.
     POINT MainMenuPoint() const;
@@ -123,14 +126,7 @@ class TfrmMain : public TForm, public MainHub, public FriendTable {
 
     std::string VersionText;
     std::string TrayHint;
-    std::string SoundFilePath;
-    bool SoundEnabled = false;
     bool ExitRequested = false;
-    bool AnimateWindows = false;
-    std::unique_ptr<TIniFile> SettingsFile;
-    // The stored hot key, held here until the hot-key component takes it over.
-    bool HotKeyEnabled = false;
-    uint16_t HotKey = 0;
 
   protected:
     void FormShow() override;
@@ -140,11 +136,15 @@ class TfrmMain : public TForm, public MainHub, public FriendTable {
   private:
     void CreateControls();
     void FormCreate();
+    void ShowFriends();
     void ToggleVisible();
     void ShowModalAndPutOnTop(TForm* form);
     bool SelectedFriendOrComplain(int& index);
 
     Windows windows_;
+    FriendList friends_;
+    Settings settings_;
+    bool friendFileProtected_ = false;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };

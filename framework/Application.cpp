@@ -1,14 +1,16 @@
 #include "framework/Application.h"
 
+#include "framework/Exception.h"
 #include "framework/Form.h"
 #include "framework/MessageBox.h"
+#include "framework/Thread.h"
 #include "framework/Timer.h"
 #include "framework/Window.h"
 
 #include <commctrl.h>
 
 #include <memory>
-#include <mutex>
+#include <optional>
 
 namespace lv {
 namespace {
@@ -21,13 +23,13 @@ const wchar_t kPostClass[] = L"LvMainThread";
 
 } // namespace
 
-// Message-only window of the main thread: receives the posted closures and the timers.
+// Hidden windows of the main thread: the application window owns the forms; the
+// message-only one receives the posted closures and the timers.
 class MainThreadWindow : public Window {
   public:
-    HWND Make(bool messageOnly) {
-        return CreateHandle(0, messageOnly ? kPostClass : kAppClass, L"",
-                            messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0,
-                            messageOnly ? HWND_MESSAGE : nullptr);
+    void Make(bool messageOnly) {
+        CreateHandle(0, messageOnly ? kPostClass : kAppClass, L"", messageOnly ? 0 : WS_POPUP, 0,
+                     0, 0, 0, messageOnly ? HWND_MESSAGE : nullptr);
     }
 
   protected:
@@ -45,8 +47,10 @@ class MainThreadWindow : public Window {
 };
 
 Application& App() {
-    static Application app;
-    return app;
+    // Never destroyed: a worker cut off at shutdown may still ask it (and be told no) while
+    // the process's static objects are being torn down.
+    static Application* app = new Application;
+    return *app;
 }
 
 void Application::Initialize() {
@@ -60,9 +64,12 @@ void Application::Initialize() {
     Window::RegisterWindowClass(kPostClass, 0, nullptr);
     TForm::RegisterFormClass();
     // Both live as long as the process.
-    static MainThreadWindow appWindow, postWindow;
-    appWindow_ = appWindow.Make(false);
-    postWindow_ = postWindow.Make(true);
+    static MainThreadWindow* appWindow = new MainThreadWindow;
+    static MainThreadWindow* postWindow = new MainThreadWindow;
+    appWindow->Make(false);
+    postWindow->Make(true);
+    appWindow_ = appWindow->Handle();
+    postWindow_ = postWindow->Handle();
 }
 
 void Application::Run(TForm& mainForm, bool showMainForm) {
@@ -80,13 +87,37 @@ void Application::Run(TForm& mainForm, bool showMainForm) {
 }
 
 void Application::ProcessMessages() {
+    // Bounded: workers that post faster than their closures run must not keep a caller
+    // that waits for a flag in here forever.
+    const ULONGLONG until = GetTickCount64() + 100;
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount64() < until && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             terminated_ = true;
             break;
         }
         Dispatch(message);
+    }
+}
+
+bool Application::WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        ProcessMessages();
+        if (done())
+            return true;
+        if (terminated_)
+            return false;
+        DWORD wait = 50;
+        if (milliseconds != INFINITE) {
+            ULONGLONG spent = GetTickCount64() - start;
+            if (spent >= milliseconds)
+                return false;
+            wait = static_cast<DWORD>(std::min<ULONGLONG>(wait, milliseconds - spent));
+        }
+        // Returns as soon as any message arrives; the 50 ms let a flag set by another
+        // thread be seen without a message.
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
@@ -118,30 +149,39 @@ bool Application::IsMainThread() const {
     return GetCurrentThreadId() == mainThread_;
 }
 
-void Application::Post(std::function<void()> work) {
+bool Application::Post(std::function<void()> work) {
+    if (shuttingDown_ || !postWindow_)
+        return false;
     if (IsMainThread()) {
         work();
-        return;
+        return true;
     }
-    auto* owned = new std::function<void()>(std::move(work));
-    // A full queue only delays the worker until the main thread has emptied it: no line is
-    // dropped. Once the program is ending nobody empties it any more.
-    while (!PostMessageW(postWindow_, kRunPosted, reinterpret_cast<WPARAM>(owned), 0)) {
-        if (!IsWindow(postWindow_) || terminated_) {
-            delete owned;
-            return;
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(postLock_);
+            if (shuttingDown_)
+                return false;
+            if (PostMessageW(postWindow_, kRunPosted, reinterpret_cast<WPARAM>(owned.get()), 0)) {
+                owned.release();
+                return true;
+            }
         }
+        // A full queue (10 000 messages) only delays the worker until the main thread has
+        // emptied some of it: no line is dropped while the program runs.
         Sleep(1);
     }
 }
 
-void Application::Send(std::function<void()> work) {
+bool Application::Send(std::function<void()> work, DWORD milliseconds) {
     if (IsMainThread()) {
+        if (shuttingDown_)
+            return false;
         work();
-        return;
+        return true;
     }
     // The closure may refer to the caller's stack, so once the caller has given up waiting
-    // (the program is ending) it must not run any more: `abandoned`, under the lock.
+    // it must not run any more: `abandoned`, under the lock.
     struct Done {
         HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         std::mutex lock;
@@ -149,7 +189,7 @@ void Application::Send(std::function<void()> work) {
         ~Done() { CloseHandle(event); }
     };
     auto done = std::make_shared<Done>();
-    Post([work = std::move(work), done] {
+    bool posted = Post([work = std::move(work), done] {
         std::lock_guard<std::mutex> hold(done->lock);
         if (done->abandoned)
             return;
@@ -159,24 +199,93 @@ void Application::Send(std::function<void()> work) {
         } signal{done->event};
         work();
     });
-    while (WaitForSingleObject(done->event, 100) == WAIT_TIMEOUT) {
-        if (terminated_ || !IsWindow(postWindow_)) {
+    if (!posted)
+        return false;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (WaitForSingleObject(done->event, 50) == WAIT_OBJECT_0)
+            return true;
+        bool late = milliseconds != INFINITE && GetTickCount64() - start >= milliseconds;
+        if (late || shuttingDown_) {
             std::lock_guard<std::mutex> hold(done->lock);
+            // It may have run while we took the lock.
+            if (WaitForSingleObject(done->event, 0) == WAIT_OBJECT_0)
+                return true;
             done->abandoned = true;
-            return;
+            return false;
         }
     }
 }
 
+void Application::Shutdown(DWORD workerBound) {
+    {
+        std::lock_guard<std::mutex> hold(postLock_);
+        shuttingDown_ = true;
+    }
+    // Every post made before the flag is in the queue now: run them while the windows they
+    // refer to still exist. Nothing can be added behind them.
+    MSG message;
+    std::optional<WPARAM> quit;
+    while (PeekMessageW(&message, postWindow_, kRunPosted, kRunPosted, PM_REMOVE)) {
+        // PeekMessage hands out WM_QUIT whatever the filter; it is put back afterwards.
+        if (message.message == WM_QUIT) {
+            quit = message.wParam;
+            continue;
+        }
+        std::unique_ptr<std::function<void()>> owned(
+            reinterpret_cast<std::function<void()>*>(message.wParam));
+        try {
+            (*owned)();
+        } catch (...) {
+            // Too late for an error box: the program is ending.
+        }
+    }
+    if (quit)
+        PostQuitMessage(static_cast<int>(*quit));
+    {
+        std::lock_guard<std::mutex> hold(workersLock_);
+        for (TThread* worker : workers_)
+            worker->Terminate();
+    }
+    const ULONGLONG start = GetTickCount64();
+    while (WorkerCount() > 0 && GetTickCount64() - start < workerBound)
+        Sleep(10);
+}
+
+void Application::Reopen() {
+    std::lock_guard<std::mutex> hold(postLock_);
+    shuttingDown_ = false;
+}
+
+size_t Application::WorkerCount() const {
+    std::lock_guard<std::mutex> hold(workersLock_);
+    return workers_.size();
+}
+
+void Application::AddWorker(TThread* thread) {
+    std::lock_guard<std::mutex> hold(workersLock_);
+    workers_.insert(thread);
+}
+
+void Application::RemoveWorker(TThread* thread) {
+    std::lock_guard<std::mutex> hold(workersLock_);
+    workers_.erase(thread);
+}
+
 void Application::RunPosted(std::function<void()>* work) {
     std::unique_ptr<std::function<void()>> owned(work);
+    if (shuttingDown_)
+        return;
     (*owned)();
 }
 
 UINT_PTR Application::StartTimer(TTimer* timer, UINT interval) {
     UINT_PTR id = nextTimerId_++;
     timers_[id] = timer;
-    SetTimer(postWindow_, id, interval, nullptr);
+    if (!SetTimer(postWindow_, id, interval, nullptr)) {
+        timers_.erase(id);
+        throw Exception("Unable to start a timer");
+    }
     return id;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace lv {
@@ -54,24 +55,47 @@ void SetAppDirectory(std::wstring directory) {
     DirectoryOverride() = std::move(directory);
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxBytes) {
+FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
+    FileRead result;
     FileHandle file =
         OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-    if (!file)
-        return std::nullopt;
-    std::string bytes;
+    if (!file) {
+        DWORD error = GetLastError();
+        result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                            ? ReadStatus::Missing
+                            : ReadStatus::Unreadable;
+        return result;
+    }
     char buffer[64 * 1024];
     for (;;) {
+        DWORD want = static_cast<DWORD>(
+            std::min<size_t>(sizeof buffer, maxBytes - result.bytes.size() + 1));
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
-            return std::nullopt;
+        if (!ReadFile(file.get(), buffer, want, &got, nullptr)) {
+            result.bytes.clear();
+            result.status = ReadStatus::Unreadable;
+            return result;
+        }
         if (got == 0)
             break;
-        if (got > maxBytes - bytes.size())
-            return std::nullopt;
-        bytes.append(buffer, got);
+        if (got > maxBytes - result.bytes.size()) {
+            result.bytes.append(buffer, maxBytes - result.bytes.size());
+            result.status = ReadStatus::TooLarge;
+            return result;
+        }
+        result.bytes.append(buffer, got);
     }
-    return bytes;
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxBytes) {
+    if (maxBytes == static_cast<size_t>(-1))
+        maxBytes -= 1;
+    FileRead read = ReadFileBounded(path, maxBytes);
+    if (read.status != ReadStatus::Ok)
+        return std::nullopt;
+    return std::move(read.bytes);
 }
 
 bool WriteFileAtomic(const std::wstring& path, std::string_view bytes) {

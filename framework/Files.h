@@ -17,6 +17,18 @@ std::wstring AppDirectory();
 // Tests only: an empty text returns to the executable's directory.
 void SetAppDirectory(std::wstring directory);
 
+// A file read with a size limit, and why it could not be read when it could not: a file
+// that is not there is an ordinary first run, one that exists but cannot be read (locked by
+// another program, no rights, a read error) is something the user must be told about and
+// must never be replaced as if it were absent.
+enum class ReadStatus { Ok, Missing, Unreadable, TooLarge };
+struct FileRead {
+    ReadStatus status = ReadStatus::Missing;
+    // Ok: the whole file. TooLarge: its first maxBytes bytes. Otherwise empty.
+    std::string bytes;
+};
+FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes);
+
 // The whole file, or nullopt when it cannot be opened or read, or is longer than maxBytes
 // (a settings file of megabytes is not one of ours).
 std::optional<std::string> ReadWholeFile(const std::wstring& path,

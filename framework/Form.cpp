@@ -21,6 +21,11 @@ std::vector<TForm*>& AllForms() {
     return forms;
 }
 
+std::function<void(HWND, DWORD)>& FadeObserver() {
+    static std::function<void(HWND, DWORD)> observer;
+    return observer;
+}
+
 } // namespace
 
 HFONT GetFont(const std::string& gbkName, int pixelHeight, BYTE charset) {
@@ -37,6 +42,10 @@ HFONT GetFont(const std::string& gbkName, int pixelHeight, BYTE charset) {
     return font;
 }
 
+void SetFadeObserver(std::function<void(HWND, DWORD)> observer) {
+    FadeObserver() = std::move(observer);
+}
+
 void TForm::RegisterFormClass() {
     formAtom =
         RegisterWindowClass(kFormClass, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
@@ -49,6 +58,10 @@ bool TForm::IsForm(HWND hwnd) {
 TForm::~TForm() {
     auto& forms = AllForms();
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    // Controls that outlive the form must not reach back into it.
+    for (auto& [hwnd, control] : controls_)
+        control->form_ = nullptr;
+    controls_.clear();
     DestroyHandle();
 }
 
@@ -70,6 +83,7 @@ void TForm::CreateForm(const FormLayout& layout) {
         top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     }
     font_ = GetFont(layout.fontName, layout.fontHeight, layout.charset);
+    fades_ = layout.fades;
     CreateHandle(exStyle, kFormClass, ToWide(layout.caption), style, left, top, width, height,
                  App().Handle());
     AllForms().push_back(this);
@@ -79,16 +93,52 @@ void TForm::Show() {
     if (Visible())
         return;
     FormShow();
+    // A handler may have put the focus on a control of the hidden window; activation
+    // would otherwise give it to the frame.
+    HWND focus = GetFocus();
+    if (focus && IsChild(Handle(), focus))
+        focus_ = focus;
+    Fade(AW_BLEND);
     // Also after a fade: AnimateWindow leaves the window visible but not active, and a
     // window shown by the tray or the hot key must take the keyboard.
     ShowWindow(Handle(), SW_SHOW);
+    // After a fade the window is already visible, and showing it again does not activate
+    // it everywhere (Wine).
+    if (GetActiveWindow() != Handle())
+        SetForegroundWindow(Handle());
+    if (focus_ && IsWindow(focus_) && GetActiveWindow() == Handle())
+        SetFocus(focus_);
 }
 
 void TForm::Hide() {
     if (!Visible())
         return;
     FormHide();
+    Fade(AW_HIDE | AW_BLEND);
     ShowWindow(Handle(), SW_HIDE);
+}
+
+void TForm::Fade(DWORD flags) {
+    if (!fades_ || !App().AnimateWindows())
+        return;
+    if (FadeObserver())
+        FadeObserver()(Handle(), flags);
+    AnimateWindow(Handle(), 200, flags);
+    if (flags & AW_HIDE)
+        return;
+    // After the fade the controls have not painted themselves.
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child))
+            continue;
+        ShowWindow(child, SW_HIDE);
+        ShowWindow(child, SW_SHOW);
+    }
+}
+
+void TForm::FocusControl(const TControl& control) {
+    focus_ = control.Handle();
+    if (Visible() && GetActiveWindow() == Handle())
+        SetFocus(focus_);
 }
 
 void TForm::Close() {
@@ -96,6 +146,15 @@ void TForm::Close() {
 }
 
 int TForm::ShowModal() {
+    if (modal_) {
+        // A second request (a hot key, a menu of a window shown meanwhile) while the first
+        // loop still runs: bring the form forward; a nested loop would return into the
+        // first one's state.
+        SetForegroundWindow(Handle());
+        BringWindowToTop(Handle());
+        return 0;
+    }
+    HWND wasActive = GetActiveWindow();
     std::vector<HWND> disabled;
     for (TForm* form : AllForms()) {
         if (form != this && form->Visible() && IsWindowEnabled(form->Handle())) {
@@ -122,6 +181,8 @@ int TForm::ShowModal() {
     for (HWND hwnd : disabled)
         EnableWindow(hwnd, TRUE);
     Hide();
+    if (wasActive && wasActive != Handle() && IsWindow(wasActive) && IsWindowVisible(wasActive))
+        SetActiveWindow(wasActive);
     return modalResult_;
 }
 
@@ -240,6 +301,8 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Hide();
             }
         } else if (action == CloseAction::Quit) {
+            if (Visible())
+                Fade(AW_HIDE | AW_BLEND);
             ShowWindow(Handle(), SW_HIDE);
             if (modal_ && modalResult_ == 0)
                 modalResult_ = IDCANCEL;
@@ -260,6 +323,17 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(Handle(), focus))
+                focus_ = focus;
+        } else if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_) &&
+                   IsWindowEnabled(focus_)) {
+            SetFocus(focus_);
+            return 0;
+        }
+        break;
     case DM_GETDEFID:
         if (defaultButton_)
             return MAKELRESULT(defaultButton_->Id(), DC_HASDEFID);

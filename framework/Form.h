@@ -2,6 +2,12 @@
 // A top-level window of the program: created hidden, lives until the end, closing it
 // hides it. Fixed single border with the close box, optionally a minimise box; client
 // size and position in pixels; its own font; stays on top when asked.
+//
+// A new window is a class derived from TForm that holds its controls as members, calls
+// CreateForm and creates its controls in its constructor, and overrides the handlers it
+// needs (FormShow, FormHide, FormClose). It needs no destructor: ~TForm unbinds the object
+// from its window before destroying it, and the controls leave their windows to it, so no
+// message reaches a form whose members are gone.
 #include "framework/Window.h"
 
 #include <functional>
@@ -25,6 +31,9 @@ struct FormLayout {
     std::optional<POINT> position;
     bool topmost = true;
     bool minimizeBox = false;
+    // Fades in and out when shown and hidden, while the application's window-effects
+    // setting is on.
+    bool fades = false;
     std::string fontName = "宋体";
     int fontHeight = 13;
     BYTE charset = GB2312_CHARSET;
@@ -32,6 +41,9 @@ struct FormLayout {
 
 // A font for the life of the process, shared by everything that asks for the same one.
 HFONT GetFont(const std::string& gbkName, int pixelHeight, BYTE charset);
+
+// Tests: sees every fade (the window and the AnimateWindow flags) before it runs.
+void SetFadeObserver(std::function<void(HWND, DWORD)> observer);
 
 class TForm : public Window {
   public:
@@ -45,8 +57,12 @@ class TForm : public Window {
     void Hide();
     // Asks the form to close, as its close box does: FormClose decides what happens.
     void Close();
-    // Shows the form with every other form disabled and runs messages until it closes.
+    // Shows the form with every other visible form disabled and runs messages until it
+    // closes; returns the modal result. Forms shown while it runs stay usable, as on
+    // Windows. Called again while the form is already up modally, it only brings it to the
+    // front and returns 0 at once: no second loop nests inside the first.
     int ShowModal();
+    bool Modal() const { return modal_; }
     bool Visible() const;
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
@@ -70,6 +86,9 @@ class TForm : public Window {
     std::string HintOf(const TControl& control) const;
     // A menu item's command; menus owned by this form deliver them here.
     void AddCommand(int id, std::function<void()> handler);
+    // The control that has the keyboard when the form is (next) active. The focus a
+    // FormShow handler sets is kept the same way, so it survives the showing.
+    void FocusControl(const TControl& control);
 
     // Creation and layout, for the controls.
     void AddControl(TControl* control);
@@ -77,6 +96,9 @@ class TForm : public Window {
 
   protected:
     void CreateForm(const FormLayout& layout);
+    // AnimateWindow with `flags` when this form fades and the setting is on; after a fade
+    // in, the controls are hidden and shown again so that they paint themselves.
+    void Fade(DWORD flags);
 
     virtual void FormShow() {}
     virtual void FormHide() {}
@@ -96,7 +118,9 @@ class TForm : public Window {
     TButton* defaultButton_ = nullptr;
     TButton* cancelButton_ = nullptr;
     bool modal_ = false;
+    bool fades_ = false;
     int modalResult_ = 0;
+    HWND focus_ = nullptr;
     std::map<HWND, TControl*> controls_;
     std::map<int, std::function<void()>> commands_;
 };

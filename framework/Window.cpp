@@ -1,6 +1,9 @@
 #include "framework/Window.h"
 
 #include "framework/Application.h"
+#include "framework/Exception.h"
+
+#include <string>
 
 namespace lv {
 
@@ -22,13 +25,26 @@ ATOM Window::RegisterWindowClass(const wchar_t* name, UINT style, HBRUSH backgro
 
 HWND Window::CreateHandle(DWORD exStyle, const wchar_t* className, const std::wstring& text,
                           DWORD style, int x, int y, int width, int height, HWND parent) {
-    return CreateWindowExW(exStyle, className, text.c_str(), style, x, y, width, height, parent,
-                           nullptr, GetModuleHandleW(nullptr), this);
+    HWND hwnd = CreateWindowExW(exStyle, className, text.c_str(), style, x, y, width, height,
+                                parent, nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd) {
+        DWORD error = GetLastError();
+        hwnd_ = nullptr;
+        throw Exception("Unable to create a window (error " + std::to_string(error) + ")");
+    }
+    return hwnd;
 }
 
 void Window::DestroyHandle() {
-    if (hwnd_)
-        DestroyWindow(hwnd_);
+    HWND hwnd = hwnd_;
+    if (!hwnd)
+        return;
+    // Unbound first: whatever the destruction sends (WM_DESTROY, focus changes, the
+    // children's notifications) goes to the default procedure, never to an object that
+    // is half gone.
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    hwnd_ = nullptr;
+    DestroyWindow(hwnd);
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -89,18 +89,16 @@ FriendFileRead ReadFriendFile(std::string_view bytes) {
     return read;
 }
 
-std::string WriteFriendFile(const FriendList& list) {
-    // The list never holds more than kMaxFriends; a longer vector is cut, not stored.
-    size_t count = list.friends.size() < kMaxFriends ? list.friends.size() : kMaxFriends;
+std::string WriteFriendFile(std::string_view sender, const std::vector<Friend>& friends) {
+    size_t count = friends.size() < kMaxFriends ? friends.size() : kMaxFriends;
     std::string out = "1 " + std::to_string(count) + " ";
     out += '\0';
-    out += list.sender;
+    out += sender;
     out += '\0';
     for (size_t i = 0; i < count; ++i) {
-        const Friend& f = list.friends[i];
-        out += f.name;
+        out += friends[i].name;
         out += '\0';
-        out += f.address;
+        out += friends[i].address;
         out += '\0';
     }
     out += "END";

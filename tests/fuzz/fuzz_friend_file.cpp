@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (read.friends.size() > lv::kMaxFriends)
         abort();
     if (!read.damaged) {
-        lv::FriendList list{*read.sender, read.friends};
-        lv::FriendFileRead again = lv::ReadFriendFile(lv::WriteFriendFile(list));
+        lv::FriendFileRead again = lv::ReadFriendFile(lv::WriteFriendFile(*read.sender, read.friends));
         if (again.damaged || again.friends.size() != read.friends.size() ||
             *again.sender != *read.sender)
             abort();

@@ -7,26 +7,26 @@ using lv::ReadFriendFile;
 using lv::WriteFriendFile;
 
 TEST(FriendFile, WriterProducesTheDocumentedBytes) {
-    lv::FriendList list{"Sender", {{"Bob", "10.0.0.2"}}};
+    std::vector<lv::Friend> friends{{"Bob", "10.0.0.2"}};
     std::string expected = "\x31\x20\x31\x20\x00\x53\x65\x6E\x64\x65\x72\x00\x42\x6F\x62\x00"
                            "\x31\x30\x2E\x30\x2E\x30\x2E\x32\x00\x45\x4E\x44"s;
     ASSERT_EQ(expected.size(), 28u);
-    EXPECT_EQ(WriteFriendFile(list), expected);
-    EXPECT_EQ(WriteFriendFile({"", {}}), "1 0 \0\0END"s);
+    EXPECT_EQ(WriteFriendFile("Sender", friends), expected);
+    EXPECT_EQ(WriteFriendFile("", {}), "1 0 \0\0END"s);
 }
 
 TEST(FriendFile, ChineseNamesRoundTripByteForByte) {
-    lv::FriendList list{"张三",
-                        {{"李四", "192.168.0.7"}, {"王五", "PC-王五"}, {"", ""}, {"Amy", "AMY"}}};
-    lv::FriendFileRead read = ReadFriendFile(WriteFriendFile(list));
+    std::vector<lv::Friend> friends{
+        {"李四", "192.168.0.7"}, {"王五", "PC-王五"}, {"", ""}, {"Amy", "AMY"}};
+    lv::FriendFileRead read = ReadFriendFile(WriteFriendFile("张三", friends));
     ASSERT_FALSE(read.damaged);
     EXPECT_EQ(read.version, 1);
     EXPECT_EQ(read.count, 4);
     EXPECT_EQ(read.sender, "张三");
     ASSERT_EQ(read.friends.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(read.friends[i].name, list.friends[i].name) << i;
-        EXPECT_EQ(read.friends[i].address, list.friends[i].address) << i;
+        EXPECT_EQ(read.friends[i].name, friends[i].name) << i;
+        EXPECT_EQ(read.friends[i].address, friends[i].address) << i;
     }
 }
 
@@ -70,10 +70,10 @@ TEST(FriendFile, ToleratedVariations) {
 }
 
 TEST(FriendFile, FiveHundredIsTheLimitBothWays) {
-    lv::FriendList list{"S", {}};
+    std::vector<lv::Friend> friends;
     for (int i = 0; i < 501; ++i)
-        list.friends.push_back({"n" + std::to_string(i), "a"});
-    auto read = ReadFriendFile(WriteFriendFile(list));
+        friends.push_back({"n" + std::to_string(i), "a"});
+    auto read = ReadFriendFile(WriteFriendFile("S", friends));
     ASSERT_FALSE(read.damaged);
     EXPECT_EQ(read.count, 500);
     EXPECT_EQ(read.friends.size(), 500u);

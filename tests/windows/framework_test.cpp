@@ -178,7 +178,6 @@ class Dialog : public lv::TForm {
         SetDefaultButton(&ok);
         SetCancelButton(&cancel);
     }
-    ~Dialog() override { DestroyHandle(); }
     lv::TButton ok, cancel;
 };
 

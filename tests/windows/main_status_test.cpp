@@ -95,37 +95,33 @@ TEST(StartUp, StatusLinesAndListForEachFriendFile) {
         lv::TfrmMain main;
         EXPECT_EQ(main.mmOutput.Lines(), Concat(Welcome(), c.lines));
         EXPECT_EQ(main.lsbNames.Items(), c.names);
-        EXPECT_EQ(main.FriendCount, c.count);
-        EXPECT_EQ(main.SenderName, c.sender);
+        EXPECT_EQ(main.Friends().Count(), c.count);
+        EXPECT_EQ(main.Friends().SenderName(), c.sender);
         for (int i = 0; i < c.count; ++i)
-            EXPECT_EQ(main.FriendNames[static_cast<size_t>(i)], c.names[static_cast<size_t>(i)]);
+            EXPECT_EQ(main.Friends().At(i).name, c.names[static_cast<size_t>(i)]);
     }
 }
 
 TEST(FriendFile, SaveWritesTheDocumentedBytesAndReadsBackTheSame) {
     DataFolder dir;
     lv::TfrmMain main;
-    main.SenderName = "Sender";
-    main.FriendNames[0] = "Bob";
-    main.FriendAddresses[0] = "10.0.0.2";
-    main.FriendCount = 1;
-    main.lsbNames.Add("Bob");
+    main.Friends().SetSenderName("Sender");
+    main.Friends().Add({"Bob", "10.0.0.2"});
     main.btClearClick();
     main.SaveFriends();
     EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件保存成功！"});
+    EXPECT_EQ(main.lsbNames.Items(), Lines{"Bob"}) << "the list shows what was saved";
     EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), Bytes("1 1 \0Sender\0Bob\00010.0.0.2\0END"));
     EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.tmp"));
 
-    // A 501st reserved slot (an add while the list is full) is never written.
-    for (int i = 0; i < lv::kMaxFriends; ++i) {
-        main.FriendNames[static_cast<size_t>(i)] = "n" + std::to_string(i);
-        main.FriendAddresses[static_cast<size_t>(i)] = "a";
-    }
-    main.FriendCount = lv::kMaxFriends + 1;
+    // A full list of 500 is written and read back whole.
+    for (int i = 1; i < lv::kMaxFriends; ++i)
+        ASSERT_TRUE(main.Friends().Add({"n" + std::to_string(i), "a"}));
+    EXPECT_FALSE(main.Friends().Add({"one too many", "a"}));
     main.SaveFriends();
     EXPECT_EQ(dir.Read(L"FRIENDS.DAT").substr(0, 7), Bytes("1 500 \0"));
     lv::TfrmMain reread;
-    EXPECT_EQ(reread.FriendCount, lv::kMaxFriends);
+    EXPECT_EQ(reread.Friends().Count(), lv::kMaxFriends);
     EXPECT_EQ(reread.lsbNames.Count(), lv::kMaxFriends);
 }
 
@@ -142,10 +138,7 @@ TEST(FriendFile, FailedSaveReportsAndRestoresTheFilesContent) {
         std::string file = Bytes("1 2 \0Me\0A\0a\0B\0b\0END");
         dir.Write(L"FRIENDS.DAT", file);
         lv::TfrmMain main;
-        main.FriendNames[2] = "C";
-        main.FriendAddresses[2] = "c";
-        main.FriendCount = 3;
-        main.lsbNames.Add("C");
+        main.Friends().Add({"C", "c"});
         dir.Block(c.blocked);
         main.btClearClick();
         main.SaveFriends();
@@ -154,7 +147,7 @@ TEST(FriendFile, FailedSaveReportsAndRestoresTheFilesContent) {
             (Lines{"数据文件保存出错！恢复原有数据...", "正在读取好友数据..", "数据文件版本:1.0",
                    "好友个数：2", "发送者名字：Me", "好友数据读取完毕！"}));
         EXPECT_EQ(main.lsbNames.Items(), (Lines{"A", "B"}));
-        EXPECT_EQ(main.FriendCount, 2);
+        EXPECT_EQ(main.Friends().Count(), 2);
         EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), file) << "the old file must survive a failed save";
     }
 }
@@ -162,19 +155,17 @@ TEST(FriendFile, FailedSaveReportsAndRestoresTheFilesContent) {
 TEST(FriendFile, FailedSaveWithNoFileLeavesAnEmptyList) {
     DataFolder dir;
     lv::TfrmMain main;
-    main.FriendNames[0] = "A";
-    main.FriendAddresses[0] = "a";
-    main.FriendCount = 1;
-    main.lsbNames.Add("A");
+    main.Friends().Add({"A", "a"});
     dir.Block(L"FRIENDS.DAT");
     main.btClearClick();
     main.SaveFriends();
     EXPECT_EQ(main.mmOutput.Lines(),
               (Lines{"数据文件保存出错！恢复原有数据...", "正在读取好友数据..",
-                     "未找到数据文件！请添加好友，并设置发送者的名字。"}));
+                     "数据文件无法读取（可能正被其他程序使用）！本次运行不会改写它。"}))
+        << "a directory in the file's place is there but cannot be read";
     EXPECT_EQ(main.lsbNames.Count(), 0);
-    EXPECT_EQ(main.FriendCount, 0);
-    EXPECT_EQ(main.SenderName, "Sender");
+    EXPECT_EQ(main.Friends().Count(), 0);
+    EXPECT_EQ(main.Friends().SenderName(), "Sender");
 }
 
 TEST(FriendFile, DeleteAsksThenClosesTheGapAndSaves) {
@@ -198,7 +189,7 @@ TEST(FriendFile, DeleteAsksThenClosesTheGapAndSaves) {
         ASSERT_EQ(boxes.asked.size(), 1u);
         EXPECT_EQ(boxes.asked[0].text, "确认删除好友B？");
         EXPECT_EQ(boxes.asked[0].caption, "手下留情");
-        EXPECT_EQ(main.FriendCount, 3);
+        EXPECT_EQ(main.Friends().Count(), 3);
     }
     {
         MessageBoxes boxes;
@@ -206,31 +197,35 @@ TEST(FriendFile, DeleteAsksThenClosesTheGapAndSaves) {
         main.btDeleteClick();
     }
     EXPECT_EQ(main.lsbNames.Items(), (Lines{"A", "C"}));
-    EXPECT_EQ(main.FriendAddresses[1], "c");
+    EXPECT_EQ(main.Friends().At(1).address, "c");
     EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), Bytes("1 2 \0S\0A\0a\0C\0c\0END"));
 }
 
-TEST(FriendFile, NameByAddressFromAWorkerIsTheFirstExactMatch) {
+// A worker hands over the address; the name is looked up when the main thread adds the
+// line, so the worker never waits and sees the list as it is then.
+TEST(FriendFile, FriendLinesFromAWorkerNameTheFirstExactMatchWithoutWaiting) {
     DataFolder dir;
     dir.Write(L"FRIENDS.DAT", Bytes("1 3 \0S\0A\00010.0.0.2\0B\00010.0.0.2\0C\0pc\0END"));
     lv::TfrmMain main;
-    ASSERT_EQ(main.FriendCount, 3);
+    ASSERT_EQ(main.Friends().Count(), 3);
+    main.btClearClick();
     struct Case {
         const char* address;
-        const char* name;
-    } cases[] = {
-        {"10.0.0.2", "A"}, {"pc", "C"}, {"PC", "出错了"}, {"10.0.0.20", "出错了"}, {"", "出错了"}};
-    std::vector<std::string> got(std::size(cases));
-    std::atomic<bool> done{false};
+        const char* line;
+    } cases[] = {{"10.0.0.2", "A 在线"},
+                 {"pc", "C 在线"},
+                 {"PC", "出错了 在线"},
+                 {"10.0.0.20", "出错了 在线"},
+                 {"", "出错了 在线"}};
     std::thread worker([&] {
-        for (size_t i = 0; i < std::size(cases); ++i)
-            got[i] = main.FriendNameByAddress(cases[i].address);
-        done = true;
+        for (const Case& c : cases)
+            main.AddFriendStatusLine(c.address, " 在线");
     });
-    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
-    worker.join();
+    worker.join(); // returned without the main thread having pumped once
+    EXPECT_TRUE(main.mmOutput.Lines().empty());
+    EXPECT_TRUE(PumpUntil([&] { return main.mmOutput.LineCount() == 5; }));
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(got[i], cases[i].name) << cases[i].address;
+        EXPECT_EQ(main.mmOutput.Line(static_cast<int>(i)), cases[i].line) << cases[i].address;
 }
 
 // Lines from several threads: each whole, each thread's in its order, none lost, and the
@@ -300,7 +295,7 @@ class Closing : public testing::Test {
         return lv::TIniFile((dir / L"Lumivale.ini").wstring()).ReadInteger("Position", "Y", -1);
     }
     void ShowAt(int x, int y) {
-        main->AnimateWindows = false;
+        lv::App().SetAnimateWindows(false);
         main->SetPosition(x, y);
         main->Show();
     }
@@ -377,11 +372,13 @@ TEST(Settings, DefaultsAndStoredValuesAtStartUp) {
         lv::TfrmMain main;
         EXPECT_EQ(main.Left(), GetSystemMetrics(SM_CXSCREEN) - main.Width() - 10);
         EXPECT_EQ(main.Top(), (GetSystemMetrics(SM_CYSCREEN) - main.Height()) / 2);
-        EXPECT_EQ(main.SoundFilePath, lv::ToGbk(lv::AppDirectory()) + "msg.wav");
-        EXPECT_TRUE(main.SoundEnabled);
-        EXPECT_TRUE(main.AnimateWindows);
-        EXPECT_TRUE(main.HotKeyEnabled);
-        EXPECT_EQ(main.HotKey, 0);
+        const lv::Settings& s = main.CurrentSettings();
+        EXPECT_EQ(s.SoundFile, lv::ToGbk(lv::AppDirectory()) + "msg.wav");
+        EXPECT_TRUE(s.EnableSound);
+        EXPECT_TRUE(s.AnimateWindow);
+        EXPECT_TRUE(lv::App().AnimateWindows());
+        EXPECT_TRUE(s.EnableHotkey);
+        EXPECT_EQ(s.HotKey, 0);
         EXPECT_EQ(main.VersionText, "1.32");
         EXPECT_EQ(main.TrayHint, "Lumivale 1.32 by Kestro");
     }
@@ -393,12 +390,56 @@ TEST(Settings, DefaultsAndStoredValuesAtStartUp) {
         lv::TfrmMain main;
         EXPECT_EQ(main.Left(), -500) << "stored positions are used unchecked";
         EXPECT_EQ(main.Top(), 3000);
-        EXPECT_EQ(main.SoundFilePath, "D:\\声音.wav");
-        EXPECT_FALSE(main.SoundEnabled);
-        EXPECT_FALSE(main.AnimateWindows);
-        EXPECT_FALSE(main.HotKeyEnabled);
-        EXPECT_EQ(main.HotKey, 114753 & 0xFFFF);
+        const lv::Settings& s = main.CurrentSettings();
+        EXPECT_EQ(s.SoundFile, "D:\\声音.wav");
+        EXPECT_FALSE(s.EnableSound);
+        EXPECT_FALSE(s.AnimateWindow);
+        EXPECT_FALSE(lv::App().AnimateWindows()) << "the one setting every fading form follows";
+        EXPECT_FALSE(s.EnableHotkey);
+        EXPECT_EQ(s.HotKey, 114753 & 0xFFFF);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A FRIENDS.DAT that is there but cannot be read must never be taken for a missing one:
+// the first save would replace the user's real list with whatever this run added.
+TEST(FriendFile, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
+    DataFolder dir;
+    std::string original = Bytes("1 2 \0Me\0A\0a\0B\0b\0END");
+    dir.Write(L"FRIENDS.DAT", original);
+    HANDLE held = CreateFileW((dir / L"FRIENDS.DAT").wstring().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    lv::TfrmMain main;
+    EXPECT_EQ(main.mmOutput.Lines(),
+              Concat(Welcome(), {"正在读取好友数据..",
+                                 "数据文件无法读取（可能正被其他程序使用）！本次运行不会改写它。"}));
+    EXPECT_TRUE(main.FriendFileProtected());
+    main.Friends().Add({"New", "10.0.0.9"});
+    main.btClearClick();
+    main.SaveFriends();
+    CloseHandle(held);
+    EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件无法读取，为保护原有数据，本次修改未保存！"});
+    EXPECT_EQ(main.lsbNames.Items(), Lines{"New"}) << "the change stays on screen for this run";
+    // Even once the other program has let go, this run does not write over the file.
+    main.SaveFriends();
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), original);
+}
+
+TEST(FriendFile, AHugeFileIsADamagedFileAndStartUpGoesOn) {
+    DataFolder dir;
+    std::string huge = Bytes("1 1 \0S\0Bob\0a\0END");
+    huge.resize(lv::TfrmMain::kMaxFriendFileBytes + 1, ' ');
+    dir.Write(L"FRIENDS.DAT", huge);
+    lv::TfrmMain main;
+    EXPECT_EQ(main.mmOutput.Lines(),
+              Concat(Welcome(), {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：1",
+                                 "发送者名字：S", kDamaged}));
+    EXPECT_EQ(main.lsbNames.Count(), 0);
+    EXPECT_FALSE(main.FriendFileProtected());
 }
 
 } // namespace

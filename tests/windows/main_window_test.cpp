@@ -166,7 +166,7 @@ TEST_F(MainWindow, MenusHoldTheirItemsInOrder) {
 
 TEST_F(MainWindow, MenuCommandsReachTheirHandlers) {
     // The show/hide item as the menu sends it (WM_COMMAND with the item's ID).
-    main->AnimateWindows = false;
+    lv::App().SetAnimateWindows(false);
     SendMessageW(main->Handle(), WM_COMMAND, lv::kMnShowHide, 0);
     EXPECT_TRUE(main->Visible());
     SendMessageW(main->Handle(), WM_COMMAND, lv::kMnShowHide, 0);
@@ -208,7 +208,7 @@ TEST_F(MainWindow, FriendMenuOnlyOnRightButtonWithASelectedFriend) {
     dir.Write(L"FRIENDS.DAT", std::string(file, sizeof file - 1));
     main = nullptr;
     main = std::make_unique<lv::TfrmMain>();
-    main->AnimateWindows = false;
+    lv::App().SetAnimateWindows(false);
     main->Show();
     ASSERT_EQ(main->lsbNames.Count(), 2);
     EXPECT_FALSE(MenuOpensDuring([&] { main->lsbNamesMouseUp(lv::MouseButton::Right); }))
@@ -224,7 +224,7 @@ TEST_F(MainWindow, TrayClickAndHotKeyServeWaitingMessagesBeforeTheWindow) {
     lv::TfrmMain::Windows windows;
     windows.frmReceive = &receive;
     main->SetWindows(windows);
-    main->AnimateWindows = false;
+    lv::App().SetAnimateWindows(false);
 
     main->tmFlash.SetEnabled(true);
     main->TrayIconClick();
@@ -259,7 +259,7 @@ TEST_F(MainWindow, ModalWindowsFromTheMenuReturnAndTheMainWindowIsOnTopAgain) {
     windows.frmAbout = &about;
     windows.frmHelp = &help;
     main->SetWindows(windows);
-    main->AnimateWindows = false;
+    lv::App().SetAnimateWindows(false);
     main->Show();
     struct Case {
         lv::TForm& form;

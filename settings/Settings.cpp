@@ -1,0 +1,45 @@
+#include "settings/Settings.h"
+
+#include "framework/IniFile.h"
+
+namespace lv {
+namespace {
+
+constexpr std::string_view kOptions = "Options";
+constexpr std::string_view kPosition = "Position";
+
+} // namespace
+
+Settings ReadSettings(std::string_view iniBytes, const SettingsDefaults& defaults) {
+    IniData ini(iniBytes);
+    Settings s;
+    s.StartHide = ini.ReadBool(kOptions, "StartHide", false);
+    s.SoundFile = ini.ReadString(kOptions, "SoundFile", defaults.soundFile);
+    s.EnableSound = ini.ReadBool(kOptions, "EnableSound", true);
+    s.AnimateWindow = ini.ReadBool(kOptions, "AnimateWindow", true);
+    s.EnableHotkey = ini.ReadBool(kOptions, "EnableHotkey", true);
+    s.HotKey = static_cast<uint16_t>(static_cast<unsigned>(ini.ReadInteger(kOptions, "HotKey", 0)) &
+                                     0xFFFFu);
+    s.X = ini.ReadInteger(kPosition, "X", defaults.x);
+    s.Y = ini.ReadInteger(kPosition, "Y", defaults.y);
+    return s;
+}
+
+std::string WriteSettings(std::string_view iniBytes, const Settings& s, unsigned groups) {
+    IniData ini(iniBytes);
+    if (groups & kOptionsGroup) {
+        ini.WriteBool(kOptions, "StartHide", s.StartHide);
+        ini.WriteString(kOptions, "SoundFile", s.SoundFile);
+        ini.WriteBool(kOptions, "EnableSound", s.EnableSound);
+        ini.WriteBool(kOptions, "AnimateWindow", s.AnimateWindow);
+        ini.WriteBool(kOptions, "EnableHotkey", s.EnableHotkey);
+        ini.WriteInteger(kOptions, "HotKey", s.HotKey);
+    }
+    if (groups & kPositionGroup) {
+        ini.WriteInteger(kPosition, "X", s.X);
+        ini.WriteInteger(kPosition, "Y", s.Y);
+    }
+    return ini.Bytes();
+}
+
+} // namespace lv
