@@ -19,11 +19,11 @@ std::string WindowText(HWND hwnd) {
 } // namespace
 
 TControl::~TControl() {
+    // The child window is left to the form, whose own window takes it along when it goes.
+    // Destroying it here would move the focus and notify the form while the form's
+    // members are already half destroyed.
     if (form_)
         form_->RemoveControl(this);
-    // The form may have gone first, taking its children with it.
-    if (hwnd_ && IsWindow(hwnd_))
-        DestroyWindow(hwnd_);
     if (brush_)
         DeleteObject(brush_);
 }

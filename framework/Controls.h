@@ -47,6 +47,7 @@ class TControl {
                        DWORD style, DWORD exStyle, int left, int top, int width, int height);
 
   private:
+    friend class TForm; // clears form_ when the form goes first
     TForm* form_ = nullptr;
     HWND hwnd_ = nullptr;
     int id_ = 0;
