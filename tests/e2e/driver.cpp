@@ -218,6 +218,18 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(50);
         }
     }
+    // hold PATH MS: another program that keeps the file open without sharing for MS ms.
+    if (cmd == L"hold") {
+        HANDLE file = CreateFileW(title.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return Fail("cannot open the file");
+        Print(L"held");
+        fflush(stdout);
+        Sleep(static_cast<DWORD>(arg));
+        CloseHandle(file);
+        return 0;
+    }
     if (cmd == L"pollpopups")
         return PollPopups(title, static_cast<DWORD>(arg),
                           argc > 4 ? wcstol(argv[4], nullptr, 0) : 0);
