@@ -4,7 +4,7 @@
 #include "framework/Exception.h"
 #include "framework/Form.h"
 #include "framework/Gbk.h"
-#include "framework/SettingsFile.h"
+#include "settings/SettingsStore.h"
 #include "framework/Timer.h"
 
 #include <atomic>
@@ -57,31 +57,34 @@ TEST(AtomicWrite, PathsWithChineseAndBackslashTrailBytesWork) {
     EXPECT_EQ(lv::ReadWholeFile(folder + L"\\missing"), std::nullopt);
 }
 
-TEST(SettingsFile, WritesReadBackAndAFailedWriteRaisesTheDocumentedError) {
+// One save is one atomic replace: what was written reads back, and a save that cannot
+// reach the disk raises the documented error and leaves the old file whole.
+TEST(SettingsStore, SavesReadBackAndAFailedSaveRaisesTheDocumentedError) {
     DataFolder dir;
     std::wstring path = (dir / L"Lumivale.ini").wstring();
-    {
-        lv::TIniFile ini(path);
-        EXPECT_EQ(ini.ReadInteger("Position", "X", -7), -7);
-        ini.WriteInteger("Position", "X", 412);
-        ini.WriteString("Options", "SoundFile", "C:\\声音\\msg.wav");
-        ini.WriteBool("Options", "StartHide", true);
-    }
-    lv::TIniFile again(path);
-    EXPECT_EQ(again.ReadInteger("position", "x", 0), 412);
-    EXPECT_EQ(again.ReadString("Options", "SoundFile", ""), "C:\\声音\\msg.wav");
-    EXPECT_TRUE(again.ReadBool("Options", "StartHide", false));
+    lv::SettingsStore store(path);
+    lv::SettingsDefaults defaults{"msg.wav", -7, -8};
+    lv::Settings s = store.Load(defaults);
+    EXPECT_EQ(s.X, -7);
+    s.X = 412;
+    s.SoundFile = "C:\\声音\\msg.wav";
+    s.StartHide = true;
+    store.Save(s, lv::kPositionGroup | lv::kOptionsGroup);
+    lv::Settings again = lv::SettingsStore(path).Load(defaults);
+    EXPECT_EQ(again.X, 412);
+    EXPECT_EQ(again.SoundFile, "C:\\声音\\msg.wav");
+    EXPECT_TRUE(again.StartHide);
+    std::string before = dir.Read(L"Lumivale.ini");
 
-    DataFolder blocked;
-    blocked.Block(L"Lumivale.ini");
-    lv::TIniFile unwritable((blocked / L"Lumivale.ini").wstring());
+    dir.Block(L"Lumivale.ini.tmp");
+    s.X = 1;
     try {
-        unwritable.WriteInteger("Position", "X", 1);
-        FAIL() << "a write that did not reach the disk was reported as done";
+        store.Save(s, lv::kPositionGroup);
+        FAIL() << "a save that did not reach the disk was reported as done";
     } catch (const lv::Exception& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Unable to write to " + lv::ToGbk((blocked / L"Lumivale.ini").wstring()));
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + lv::ToGbk(path));
     }
+    EXPECT_EQ(dir.Read(L"Lumivale.ini"), before);
 }
 
 // Workers hand work to the main thread; each thread's calls must run in order, none lost.

@@ -2,7 +2,7 @@
 
 #include "app/Main.h"
 #include "framework/Gbk.h"
-#include "framework/SettingsFile.h"
+#include "settings/SettingsStore.h"
 
 #include <thread>
 
@@ -289,10 +289,10 @@ class Closing : public testing::Test {
         lv::App().ResetTerminated();
     }
     int StoredX() const {
-        return lv::TIniFile((dir / L"Lumivale.ini").wstring()).ReadInteger("Position", "X", -1);
+        return lv::SettingsStore((dir / L"Lumivale.ini").wstring()).Load({"", -1, -1}).X;
     }
     int StoredY() const {
-        return lv::TIniFile((dir / L"Lumivale.ini").wstring()).ReadInteger("Position", "Y", -1);
+        return lv::SettingsStore((dir / L"Lumivale.ini").wstring()).Load({"", -1, -1}).Y;
     }
     void ShowAt(int x, int y) {
         lv::App().SetAnimateWindows(false);
