@@ -3,6 +3,7 @@
 // boxes answered by the test, and waiting for the main thread's queue.
 #include "framework/Application.h"
 #include "framework/Files.h"
+#include "framework/Form.h"
 #include "framework/MessageBox.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,20 @@
 #include <vector>
 
 namespace lvtest {
+
+// A bare form of the size and caption a test needs; tests derive from it to add controls.
+class TestForm : public lv::TForm {
+  public:
+    explicit TestForm(std::string caption = "测试", int width = 300, int height = 200,
+                      bool fades = false) {
+        lv::FormLayout layout;
+        layout.caption = std::move(caption);
+        layout.clientWidth = width;
+        layout.clientHeight = height;
+        layout.fades = fades;
+        CreateForm(layout);
+    }
+};
 
 // A fresh folder that the program takes as its own directory while the object lives.
 class DataFolder {

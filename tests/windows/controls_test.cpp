@@ -12,16 +12,9 @@ namespace {
 
 using lvtest::PumpUntil;
 
-class ControlsForm : public lv::TForm {
+class ControlsForm : public lvtest::TestForm {
   public:
-    ControlsForm() {
-        lv::FormLayout layout;
-        layout.caption = "控件";
-        layout.clientWidth = 300;
-        layout.clientHeight = 200;
-        CreateForm(layout);
-    }
-    ~ControlsForm() override { DestroyHandle(); }
+    ControlsForm() : TestForm("控件") {}
 };
 
 // Characters as a user's typing delivers them, one WM_CHAR each.

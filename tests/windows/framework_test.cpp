@@ -166,14 +166,9 @@ TEST(Timer, FiresOnTheMainThreadOnlyWhileEnabled) {
     EXPECT_EQ(ticks, 3) << "a disabled timer went on firing";
 }
 
-class Dialog : public lv::TForm {
+class Dialog : public lvtest::TestForm {
   public:
-    Dialog() {
-        lv::FormLayout layout;
-        layout.caption = "测试";
-        layout.clientWidth = 200;
-        layout.clientHeight = 100;
-        CreateForm(layout);
+    Dialog() : TestForm("测试", 200, 100) {
         ok.Create(*this, 301, "确定", 10, 60, 75, 25);
         cancel.Create(*this, 302, "取消", 110, 60, 75, 25);
         ok.OnClick = [this] { SetModalResult(IDOK); };

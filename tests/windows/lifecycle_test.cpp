@@ -79,10 +79,7 @@ TEST(Teardown, AFormWithoutADestructorGetsNoMessageOnceItsMembersAreGone) {
     EXPECT_FALSE(IsWindow(memo)) << "a control's window outlived the form";
 }
 
-class ModalForm : public lv::TForm {
-  public:
-    ModalForm() { CreateForm(SmallLayout()); }
-};
+using ModalForm = lvtest::TestForm;
 
 // A second ShowModal while the first runs (a hot key, a menu of another window) must not
 // start a loop of its own: when the form closes, the first call returns and nothing else
@@ -116,9 +113,9 @@ TEST(Modal, ASecondShowModalDoesNotNestAndWindowsShownMeanwhileWork) {
     EXPECT_FALSE(dialog.Visible());
 }
 
-class FadingForm : public lv::TForm {
+class FadingForm : public lvtest::TestForm {
   public:
-    explicit FadingForm(bool fades) { CreateForm(SmallLayout(fades)); }
+    explicit FadingForm(bool fades) : TestForm("淡入淡出", 200, 120, fades) {}
 };
 
 TEST(Fade, EveryFadingFormFadesWhileTheSettingIsOnAndOnlyThen) {
