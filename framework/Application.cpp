@@ -3,9 +3,9 @@
 #include "framework/Exception.h"
 #include "framework/Form.h"
 #include "framework/MessageBox.h"
+#include "framework/MessageWindow.h"
 #include "framework/Thread.h"
 #include "framework/Timer.h"
-#include "framework/Window.h"
 
 #include <commctrl.h>
 
@@ -18,33 +18,7 @@ namespace {
 // Carries a heap closure (its pointer in wParam) to the main thread.
 constexpr UINT kRunPosted = WM_APP + 1;
 
-const wchar_t kAppClass[] = L"LvApplication";
-const wchar_t kPostClass[] = L"LvMainThread";
-
 } // namespace
-
-// Hidden windows of the main thread: the application window owns the forms; the
-// message-only one receives the posted closures and the timers.
-class MainThreadWindow : public Window {
-  public:
-    void Make(bool messageOnly) {
-        CreateHandle(0, messageOnly ? kPostClass : kAppClass, L"", messageOnly ? 0 : WS_POPUP, 0,
-                     0, 0, 0, messageOnly ? HWND_MESSAGE : nullptr);
-    }
-
-  protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kRunPosted) {
-            App().RunPosted(reinterpret_cast<std::function<void()>*>(wParam));
-            return 0;
-        }
-        if (message == WM_TIMER) {
-            App().OnTimer(wParam);
-            return 0;
-        }
-        return Window::HandleMessage(message, wParam, lParam);
-    }
-};
 
 Application& App() {
     // Never destroyed: a worker cut off at shutdown may still ask it (and be told no) while
@@ -60,14 +34,19 @@ void Application::Initialize() {
     mainThread_ = GetCurrentThreadId();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    Window::RegisterWindowClass(kAppClass, 0, nullptr);
-    Window::RegisterWindowClass(kPostClass, 0, nullptr);
     TForm::RegisterFormClass();
-    // Both live as long as the process.
-    static MainThreadWindow* appWindow = new MainThreadWindow;
-    static MainThreadWindow* postWindow = new MainThreadWindow;
-    appWindow->Make(false);
-    postWindow->Make(true);
+    // Both live as long as the process. The application window owns the forms; the
+    // message-only one receives the posted closures and the timers.
+    auto* appWindow = new MessageWindow(MessageWindow::Kind::kHiddenTopLevel);
+    auto* postWindow = new MessageWindow(MessageWindow::Kind::kMessageOnly);
+    postWindow->On(kRunPosted, [this](WPARAM work, LPARAM) {
+        RunPosted(reinterpret_cast<std::function<void()>*>(work));
+        return LRESULT{0};
+    });
+    postWindow->On(WM_TIMER, [this](WPARAM id, LPARAM) {
+        OnTimer(id);
+        return LRESULT{0};
+    });
     appWindow_ = appWindow->Handle();
     postWindow_ = postWindow->Handle();
 }

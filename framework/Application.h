@@ -90,7 +90,6 @@ class Application {
   private:
     friend class TTimer;
     friend class TThread;
-    friend class MainThreadWindow;
     UINT_PTR StartTimer(TTimer* timer, UINT interval);
     void StopTimer(UINT_PTR id);
     void OnTimer(UINT_PTR id);

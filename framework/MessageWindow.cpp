@@ -27,12 +27,9 @@ void RegisterClassOnce() {
 MessageWindow::MessageWindow(Kind kind) {
     RegisterClassOnce();
     bool messageOnly = kind == Kind::kMessageOnly;
-    HWND hwnd = CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, kClass, L"",
-                             messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0,
-                             messageOnly ? HWND_MESSAGE : nullptr);
-    if (!hwnd)
-        throw Exception("cannot create the message window (error " +
-                        std::to_string(GetLastError()) + ")");
+    // Raises lv::Exception when the window cannot be made.
+    CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, kClass, L"", messageOnly ? 0 : WS_POPUP, 0, 0,
+                 0, 0, messageOnly ? HWND_MESSAGE : nullptr);
 }
 
 MessageWindow::~MessageWindow() {

@@ -42,8 +42,9 @@ TEST(AtomicWrite, ReplacesWholeOrLeavesTheOldFileAndReportsFailure) {
         EXPECT_FALSE(lv::WriteFileAtomic(path, "new content"));
         EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), "short");
         EXPECT_TRUE(std::filesystem::is_directory(dir / c.blocked)) << "what was there stays";
-        if (std::wstring(c.blocked) == L"OTHER.DAT")
+        if (std::wstring(c.blocked) == L"OTHER.DAT") {
             EXPECT_FALSE(dir.Exists(L"OTHER.DAT.tmp")) << "a failed replace leaves no temporary";
+        }
     }
 }
 
