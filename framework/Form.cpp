@@ -253,10 +253,6 @@ std::string TForm::HintOf(const TControl& control) const {
     return ToGbk(buffer);
 }
 
-void TForm::AddCommand(int id, std::function<void()> handler) {
-    commands_[id] = std::move(handler);
-}
-
 void TForm::AddControl(TControl* control) {
     controls_[control->Handle()] = control;
     SendMessageW(control->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -346,11 +342,6 @@ void TForm::OnCommand(int id, int code, HWND control) {
     if (control) {
         if (TControl* c = ControlOf(control))
             c->Notify(code);
-        return;
-    }
-    auto command = commands_.find(id);
-    if (command != commands_.end()) {
-        command->second();
         return;
     }
     if (id == IDCANCEL) {

@@ -84,8 +84,6 @@ class TForm : public Window {
     // A tooltip over the control.
     void SetHint(const TControl& control, std::string_view gbk);
     std::string HintOf(const TControl& control) const;
-    // A menu item's command; menus owned by this form deliver them here.
-    void AddCommand(int id, std::function<void()> handler);
     // The control that has the keyboard when the form is (next) active. The focus a
     // FormShow handler sets is kept the same way, so it survives the showing.
     void FocusControl(const TControl& control);
@@ -122,7 +120,6 @@ class TForm : public Window {
     int modalResult_ = 0;
     HWND focus_ = nullptr;
     std::map<HWND, TControl*> controls_;
-    std::map<int, std::function<void()>> commands_;
 };
 
 } // namespace lv
