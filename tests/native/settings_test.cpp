@@ -46,6 +46,25 @@ TEST(Settings, ValuesAreReadAsTheProfileFunctionsReadThem) {
     EXPECT_EQ(s.Y, -40);
 }
 
+TEST(Settings, HotKeyValuesAbsentSectionsAndGarbageBytes) {
+    struct Case {
+        const char* value;
+        uint16_t hotKey;
+    } cases[] = {{"yes", 0}, {"0", 0}, {"2", 2}, {"0x1F", 0x1F}, {"70000", 4464}, {"-1", 0xFFFF}};
+    for (const Case& c : cases) {
+        std::string file = std::string("[Options]\r\nHotKey=") + c.value + "\r\n";
+        EXPECT_EQ(lv::ReadSettings(file, Defaults()).HotKey, c.hotKey) << c.value;
+    }
+    // Keys under another section, or bytes that are no INI file at all: every default.
+    for (std::string file : {std::string("[Option]\r\nEnableSound=0\r\nHotKey=5\r\n"),
+                             std::string("\x00\xFF\xFE[\r\n=\x81\x40\n\n[[Options\r", 14)}) {
+        lv::Settings s = lv::ReadSettings(file, Defaults());
+        EXPECT_TRUE(s.EnableSound);
+        EXPECT_EQ(s.HotKey, 0);
+        EXPECT_EQ(s.X, 1132);
+    }
+}
+
 // A save writes only its own group, keeps every other line, and what it wrote reads back.
 TEST(Settings, ASaveSetsItsGroupAndKeepsEverythingElse) {
     std::string file = "; mine\r\n[Other]\r\nKeep=1\r\n[Options]\r\nEnableSound=0\r\n";
