@@ -106,6 +106,16 @@ void TfrmMain::CreateControls() {
     DestroyIcon(normal);
     DestroyIcon(blank);
 
+    // The icon is in the notification area from the window's creation on; the hint and
+    // the images that follow only change it there. A refusal ends the start-up.
+    TrayIcon.SetVisible(true);
+    TrayIcon.SetHint("Lumivale");
+    TrayIcon.SetIcons(&imgList);
+    TrayIcon.PopupMenu = &mnMain;
+    TrayIcon.PopupMenuOn = TTrayIconMessage::imRightClickUp;
+    TrayIcon.RestoreOn = TTrayIconMessage::imDoubleClick;
+    TrayIcon.OnClick = [this] { TrayIconClick(); };
+
     tmFlash.SetInterval(500);
     tmFlash.SetEnabled(false);
     tmDelay.SetEnabled(false);
@@ -116,6 +126,7 @@ void TfrmMain::FormCreate() {
     ExitRequested = false;
     VersionText = "1.32";
     TrayHint = "Lumivale " + VersionText + " by Kestro";
+    TrayIcon.SetHint(TrayHint);
     AddStatusLine("欢迎使用Lumivale！");
     AddStatusLine("当前版本：" + VersionText);
     AddStatusLine("");
@@ -249,6 +260,7 @@ void TfrmMain::FormClose(CloseAction& action) {
         // settings file can neither pin the window on screen nor block Exit.
     }
     if (ExitRequested) {
+        TrayIcon.SetVisible(false);
         // The form fades out on its way (Quit).
         action = CloseAction::Quit;
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: friend list, status area, the two popup menus, the timers, and the
 // routing of every user command to the window that carries it out.
+#include "desktop/Trayicon.h"
 #include "framework/Controls.h"
 #include "framework/Form.h"
 #include "framework/Timer.h"
@@ -72,6 +73,7 @@ class TfrmMain : public TForm, public MainHub {
     void ApplySettings(const Settings& settings) override;
     void PutOnTop() override;
     HWND MainWindow() const override { return Handle(); }
+    void SetTrayIconIndex(int index) override { TrayIcon.SetIconIndex(index); }
 
     // Main thread: the name of the friend at `address`, or "出错了".
     std::string FriendNameByAddress(std::string_view address) const;
@@ -120,6 +122,7 @@ class TfrmMain : public TForm, public MainHub {
     TButton btMainMenu, btSet, btClear;
     TImageList imgList;
     TPopupMenu mnMain, mnFriend;
+    TTrayIcon TrayIcon;
     // Runs while received messages wait unread; the tray icon blinks with it.
     TTimer tmFlash;
     TTimer tmDelay;

@@ -38,6 +38,9 @@ class MainHub {
     virtual void PutOnTop() = 0;
     // Owner of the boxes the other windows show on its behalf.
     virtual HWND MainWindow() const = 0;
+    // The tray icon's image: 0 the normal one, 1 the blank one it blinks to while
+    // received messages wait (tmFlash).
+    virtual void SetTrayIconIndex(int index) = 0;
 
   protected:
     ~MainHub() = default;

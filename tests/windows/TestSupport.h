@@ -94,6 +94,8 @@ class MessageBoxes {
 };
 
 void InstallUnexpectedBoxHandler();
+// The tray icon's calls to the shell succeed and go nowhere.
+void InstallAcceptingShell();
 // A file dialog nobody expected fails the test and is cancelled.
 void InstallUnexpectedOpenDialogHandler();
 inline MessageBoxes::~MessageBoxes() {
