@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The global hot key of the real Lumivale.exe, pressed from outside with xdotool while the
+# user works in another program: each press hides or shows the main window; a combination
+# another program holds is reported at start-up.
+source "$(dirname "$0")/lib.sh"
+
+LV_MN_EXIT=207 # the Exit item of the main menu
+# Ctrl+Alt+Shift+F9 as a shortcut code: Shift 0x2000 + Ctrl 0x4000 + Alt 0x8000 + VK_F9 0x78.
+HOTKEY=$((0x2000 + 0x4000 + 0x8000 + 0x78))
+XKEYS=ctrl+alt+shift+F9
+
+lv_prefix hotkey
+app="$LV_DIR/app"
+rm -rf "$app"
+lv_install "$app"
+printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=11393\r\n' >"$app/msgsvc.ini"
+printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=1\r\nHotKey=%d\r\n' "$HOTKEY" >"$app/Lumivale.ini"
+
+# Wine sees a key only through the X window that has the keyboard focus (it grabs nothing
+# globally), so the keys are typed into another Wine program, as a user would press the hot
+# key while working in it.
+lv_start notepad
+other=$LV_PID
+xwin=""
+for _ in $(seq 100); do
+  xwin=$(xdotool search --onlyvisible --name 'Notepad' 2>/dev/null | head -1)
+  [ -n "$xwin" ] && break
+  sleep 0.2
+done
+check "another program's window to type into" test -n "$xwin"
+press() {
+  xdotool windowfocus --sync "$xwin" 2>/dev/null
+  xdotool key --window "$xwin" --clearmodifiers "$XKEYS"
+}
+
+lv_start "$app/Lumivale.exe"
+lvpid=$LV_PID
+check "main window appears" lv_driver wait Lumivale 30000
+sleep 1
+check_eq "no conflict box at start" "" "$(lv_driver statics dialog:Lumivale 2>/dev/null | grep 热键冲突)"
+check_eq "shown at start" 1 "$(lv_driver visible Lumivale)"
+
+press
+sleep 1
+check_eq "the hot key hides the main window" 0 "$(lv_driver visible Lumivale)"
+press
+sleep 1
+check_eq "pressed again, it shows it" 1 "$(lv_driver visible Lumivale)"
+
+lv_driver command Lumivale "$LV_MN_EXIT" >/dev/null
+check "Exit asks first" lv_driver wait dialog:请留步 10000
+lv_driver click dialog:请留步 6 >/dev/null
+lv_wait_exit "$lvpid" 20
+check_eq "Exit ends the program" 0 "$?"
+
+kill "$other" 2>/dev/null
+lv_finish
