@@ -13,6 +13,9 @@
 //   lvdriver close TITLE              ask the window to close (posted WM_CLOSE)
 //   lvdriver closesync TITLE          WM_CLOSE sent and waited for
 //   lvdriver command TITLE ID         post WM_COMMAND ID (a menu item)
+//   lvdriver settext TITLE ID TEXT    replace the text of control ID, as typing would
+//   lvdriver checked TITLE ID         1 or 0: whether check box ID is ticked
+//   lvdriver sethotkey TITLE ID VALUE put VALUE (HKM_SETHOTKEY's) into hot-key control ID
 //   lvdriver statics TITLE            texts of the window's static controls, one a line
 //   lvdriver pid TITLE                the Windows process id that owns the window
 //   lvdriver pollpopups TITLE MS [N]  act as a pop-up capture for MS ms (or until N are found):
@@ -26,6 +29,8 @@
 #include "framework/Gbk.h"
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -285,6 +290,20 @@ int wmain(int argc, wchar_t** argv) {
         DWORD pid = 0;
         GetWindowThreadProcessId(top, &pid);
         Print(std::to_wstring(pid));
+    } else if (cmd == L"settext" || cmd == L"checked" || cmd == L"sethotkey") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        if (cmd == L"checked") {
+            Print(SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0");
+        } else if (argc < 5) {
+            return Fail("missing value");
+        } else if (cmd == L"settext") {
+            // WM_SETTEXT makes the edit notify its owner (EN_CHANGE) as typing does.
+            SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+        } else {
+            SendMessageW(c, HKM_SETHOTKEY, static_cast<WPARAM>(wcstol(argv[4], nullptr, 0)), 0);
+        }
     } else if (cmd == L"command") {
         PostMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(arg), 0), 0);
     } else {
