@@ -120,6 +120,10 @@ void TfrmMain::CreateControls() {
     tmFlash.SetEnabled(false);
     tmDelay.SetEnabled(false);
     tmDelay.OnTimer = [this] { tmDelayTimer(); };
+
+    // Nothing is registered before LoadSettings has read whether and which key to hold.
+    hkMain.SetEnabled(false);
+    hkMain.OnHotKey = [this] { hkMainHotKey(); };
 }
 
 void TfrmMain::FormCreate() {
@@ -142,6 +146,14 @@ void TfrmMain::LoadSettings() {
     settings_ = SettingsStore().Load(defaults);
     SetPosition(settings_.X, settings_.Y);
     App().SetAnimateWindows(settings_.AnimateWindow);
+
+    // Key 0 first, so that the stored key counts as a change and is attempted even when
+    // the component already had it.
+    hkMain.SetHotKey(0);
+    hkMain.SetEnabled(settings_.EnableHotkey);
+    hkMain.SetHotKey(settings_.HotKey);
+    if (hkMain.Enabled() && !hkMain.Registered())
+        ShowMessageBox(Handle(), "热键冲突，请重新设置一个热键！", "Lumivale", MB_OK);
 }
 
 void TfrmMain::ApplySettings(const Settings& settings) {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: friend list, status area, the two popup menus, the timers, and the
 // routing of every user command to the window that carries it out.
+#include "desktop/GlobalHotKey.h"
 #include "desktop/Trayicon.h"
 #include "framework/Controls.h"
 #include "framework/Form.h"
@@ -73,6 +74,7 @@ class TfrmMain : public TForm, public MainHub {
     void ApplySettings(const Settings& settings) override;
     void PutOnTop() override;
     HWND MainWindow() const override { return Handle(); }
+    TGlobalHotKey& MainHotKey() override { return hkMain; }
     void SetTrayIconIndex(int index) override { TrayIcon.SetIconIndex(index); }
 
     // Main thread: the name of the friend at `address`, or "出错了".
@@ -123,6 +125,8 @@ class TfrmMain : public TForm, public MainHub {
     TImageList imgList;
     TPopupMenu mnMain, mnFriend;
     TTrayIcon TrayIcon;
+    // Registered by LoadSettings; toggles the window as a tray click does.
+    TGlobalHotKey hkMain;
     // Runs while received messages wait unread; the tray icon blinks with it.
     TTimer tmFlash;
     TTimer tmDelay;

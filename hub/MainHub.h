@@ -13,6 +13,8 @@
 
 namespace lv {
 
+class TGlobalHotKey;
+
 class MainHub {
   public:
     // Any thread: one whole new last line of the status area; the lines of one thread
@@ -38,6 +40,8 @@ class MainHub {
     virtual void PutOnTop() = 0;
     // Owner of the boxes the other windows show on its behalf.
     virtual HWND MainWindow() const = 0;
+    // The global hot key; the settings dialog sets its key and learns whether it is held.
+    virtual TGlobalHotKey& MainHotKey() = 0;
     // The tray icon's image: 0 the normal one, 1 the blank one it blinks to while
     // received messages wait (tmFlash).
     virtual void SetTrayIconIndex(int index) = 0;
