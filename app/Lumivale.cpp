@@ -6,6 +6,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "settings/Set.h"
 #include "settings/SettingsStore.h"
 #include "messenger/ServiceLauncher.h"
 
@@ -36,7 +37,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         auto frmFriend = std::make_unique<lv::TfrmFriend>();
         auto frmSend = std::make_unique<lv::TfrmSend>();
         auto frmTempSend = std::make_unique<lv::TfrmTempSend>();
-        auto frmSet = std::make_unique<lv::TfrmSet>();
+        auto frmSet = std::make_unique<lv::TfrmSet>(*frmMain);
         auto frmAbout = std::make_unique<lv::TfrmAbout>();
         auto frmHelp = std::make_unique<lv::TfrmHelp>();
         auto frmReceive = std::make_unique<lv::TfrmReceive>();

@@ -7,6 +7,7 @@
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
 #include "friends/FriendFile.h"
+#include "settings/Set.h"
 #include "settings/SettingsStore.h"
 
 namespace lv {
@@ -236,19 +237,20 @@ void TfrmMain::LoadFriends() {
     AddStatusLine("好友数据读取完毕！");
 }
 
-void TfrmMain::SaveFriends() {
+bool TfrmMain::SaveFriends() {
     ShowFriends();
     if (friendFileProtected_) {
         AddStatusLine("数据文件无法读取，为保护原有数据，本次修改未保存！");
-        return;
+        return false;
     }
     if (WriteFileAtomic(AppDirectory() + kFriendFile,
                         WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
         AddStatusLine("数据文件保存成功！");
-        return;
+        return true;
     }
     AddStatusLine("数据文件保存出错！恢复原有数据...");
     LoadFriends();
+    return false;
 }
 
 void TfrmMain::PutOnTop() {
@@ -381,7 +383,10 @@ void TfrmMain::btClearClick() {
 }
 
 void TfrmMain::mnSetClick() {
-    ShowModalAndPutOnTop(windows_.frmSet);
+    if (!windows_.frmSet)
+        return;
+    windows_.frmSet->OpenModal();
+    PutOnTop();
 }
 
 void TfrmMain::mnAddClick() {

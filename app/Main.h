@@ -44,6 +44,8 @@ enum MainWindowId : int {
 inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
+class TfrmSet;
+
 class TfrmMain : public TForm, public MainHub {
   public:
     // The windows the main window opens; they are created after it.
@@ -51,7 +53,7 @@ class TfrmMain : public TForm, public MainHub {
         TForm* frmFriend = nullptr;
         TForm* frmSend = nullptr;
         TForm* frmTempSend = nullptr;
-        TForm* frmSet = nullptr;
+        TfrmSet* frmSet = nullptr;
         TForm* frmAbout = nullptr;
         TForm* frmHelp = nullptr;
         TForm* frmReceive = nullptr;
@@ -69,7 +71,7 @@ class TfrmMain : public TForm, public MainHub {
     bool AddFriendStatusLine(std::string address, std::string suffix) override;
     FriendList& Friends() override { return friends_; }
     std::optional<int> SelectedFriend() const override;
-    void SaveFriends() override;
+    bool SaveFriends() override;
     const Settings& CurrentSettings() const override { return settings_; }
     void ApplySettings(const Settings& settings) override;
     void PutOnTop() override;

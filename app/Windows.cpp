@@ -27,10 +27,6 @@ TfrmTempSend::TfrmTempSend() {
     CreateForm(Layout("请输入", 265, 103, std::nullopt));
 }
 
-TfrmSet::TfrmSet() {
-    CreateForm(Layout("Lumivale设置", 287, 341, std::nullopt));
-}
-
 TfrmAbout::TfrmAbout() {
     CreateForm(Layout("关于Lumivale", 367, 235, POINT{308, 219}));
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The eight windows besides the main one, as the main window opens them. Each is created
+// The windows besides the main one, as the main window opens them. Each is created
 // once at start-up with its caption, size and place; their controls and behaviour come
 // with their own modules.
 #include "framework/Form.h"
@@ -19,11 +19,6 @@ class TfrmSend : public TForm {
 class TfrmTempSend : public TForm {
   public:
     TfrmTempSend();
-};
-
-class TfrmSet : public TForm {
-  public:
-    TfrmSet();
 };
 
 class TfrmAbout : public TForm {

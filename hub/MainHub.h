@@ -31,8 +31,9 @@ class MainHub {
     // The friend whose line is selected in the main window's list.
     virtual std::optional<int> SelectedFriend() const = 0;
     // After a change to Friends(): the list on screen again, and FRIENDS.DAT written (a
-    // failed write is reported and the list read back from the file).
-    virtual void SaveFriends() = 0;
+    // failed write is reported and the list read back from the file). False when
+    // FRIENDS.DAT was not written.
+    virtual bool SaveFriends() = 0;
     // The settings in force; ApplySettings makes new ones take effect (it does not save).
     virtual const Settings& CurrentSettings() const = 0;
     virtual void ApplySettings(const Settings& settings) = 0;

@@ -171,12 +171,12 @@ void TfrmSet::btOKClick() {
 
     bool autoStart = cbAutoStart.Checked();
     if (autoStart != autoStartWas_) {
+        // A failed change keeps the old state in AutoStartWas, so the next OK tries again.
         if (WriteAutoStart(autoStart))
             autoStartWas_ = autoStart;
         else
-            // AutoStartWas keeps the old state, so the next OK tries again.
-            ShowMessageBox(Handle(), "无法修改注册表，“随Windows启动”的设置未能保存。",
-                           "Lumivale", MB_OK);
+            ShowMessageBox(Handle(), "无法修改注册表，“随Windows启动”的设置未能保存。", "Lumivale",
+                           MB_OK);
     }
 
     SetModalResult(IDOK);
