@@ -91,6 +91,22 @@ TEST(HotKey, DisablingChangingAndDestroyingReleaseTheKey) {
     EXPECT_TRUE(other.CanTake(VK_F10));
 }
 
+// The settings dialog is modal: its loop must hand the key window its WM_HOTKEY too.
+TEST(HotKey, PressReachesOnHotKeyWhileAModalDialogRuns) {
+    lvtest::TestForm dialog;
+    lv::TGlobalHotKey hotKey;
+    bool duringModal = false;
+    hotKey.OnHotKey = [&] {
+        duringModal = dialog.Modal();
+        dialog.SetModalResult(IDOK);
+    };
+    PostMessageW(hotKey.KeyWindowHandle(), WM_HOTKEY, 0, 0);
+    PostMessageW(dialog.Handle(), WM_CLOSE, 0, 0); // ends the loop should the key be lost
+    dialog.ShowModal();
+    EXPECT_TRUE(duringModal);
+    lv::App().ProcessMessages();
+}
+
 class HotKeyMainWindow : public testing::Test {
   protected:
     void WriteSettings(uint16_t key) {
