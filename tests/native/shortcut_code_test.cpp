@@ -14,13 +14,13 @@ constexpr unsigned HOTKEYF_SHIFT = 1, HOTKEYF_CONTROL = 2, HOTKEYF_ALT = 4, HOTK
 TEST(ShortcutCode, EveryCodeDecodesToItsKeyAndModifiersIgnoringBits8To12) {
     // The expected registration, one row per modifier combination (bits 13-15).
     const unsigned modifiersByTopBits[8] = {
-        0,                             // none
-        MOD_SHIFT,                     // 0x2000
-        MOD_CONTROL,                   // 0x4000
-        MOD_CONTROL | MOD_SHIFT,       // 0x6000
-        MOD_ALT,                       // 0x8000
-        MOD_ALT | MOD_SHIFT,           // 0xA000
-        MOD_ALT | MOD_CONTROL,         // 0xC000
+        0,                       // none
+        MOD_SHIFT,               // 0x2000
+        MOD_CONTROL,             // 0x4000
+        MOD_CONTROL | MOD_SHIFT, // 0x6000
+        MOD_ALT,                 // 0x8000
+        MOD_ALT | MOD_SHIFT,     // 0xA000
+        MOD_ALT | MOD_CONTROL,   // 0xC000
         MOD_ALT | MOD_CONTROL | MOD_SHIFT,
     };
     for (unsigned code = 0; code <= 0xFFFF; ++code) {
@@ -49,7 +49,8 @@ TEST(ShortcutCode, HotKeyControlValuesConvertBothWaysWithoutLoss) {
             uint16_t value = static_cast<uint16_t>((flags << 8) | vk);
             ASSERT_EQ(lv::HotKeyControlFromShortcut(lv::ShortcutFromHotKeyControl(value)), value);
             uint16_t extended = static_cast<uint16_t>(value | (HOTKEYF_EXT << 8));
-            ASSERT_EQ(lv::ShortcutFromHotKeyControl(extended), lv::ShortcutFromHotKeyControl(value));
+            ASSERT_EQ(lv::ShortcutFromHotKeyControl(extended),
+                      lv::ShortcutFromHotKeyControl(value));
         }
 }
 
