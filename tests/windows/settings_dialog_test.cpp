@@ -201,6 +201,21 @@ TEST_F(SettingsDialog, UnwritableSettingsFileIsReportedAndTheDialogStaysOpen) {
     EXPECT_EQ(RunValue(), std::nullopt) << "OK stopped at the settings file";
 }
 
+TEST_F(SettingsDialog, SenderNameThatCannotBeStoredIsReportedAndTheRestOfOkGoesOn) {
+    dir.Block(L"FRIENDS.DAT");
+    Create();
+    MessageBoxes boxes;
+    boxes.Answer(IDOK);
+    EXPECT_FALSE(WhileOpen([&] {
+        set->edtSendName.SetText("赵六");
+        set->btOKClick();
+    }));
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].text, "发送者名字未能保存到数据文件FRIENDS.DAT！");
+    EXPECT_EQ(boxes.asked[0].owner, set->Handle());
+    EXPECT_TRUE(dir.Exists(L"Lumivale.ini"));
+}
+
 TEST_F(SettingsDialog, HotKeyConflictIsOwnedByTheDialogAndNothingIsSaved) {
     HWND rival = CreateWindowExW(0, L"STATIC", L"rival", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  nullptr, nullptr);
