@@ -238,6 +238,28 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"pollpopups")
         return PollPopups(title, static_cast<DWORD>(arg),
                           argc > 4 ? wcstol(argv[4], nullptr, 0) : 0);
+    // menus -: how many popup menus are open; menus - close: Esc to each of them.
+    if (cmd == L"menus") {
+        struct Found {
+            int count = 0;
+            bool close;
+        } found{0, argc > 3 && std::wstring(argv[3]) == L"close"};
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) {
+                auto* f = reinterpret_cast<Found*>(param);
+                wchar_t name[16] = {};
+                GetClassNameW(hwnd, name, 15);
+                if (std::wstring(name) == L"#32768" && IsWindowVisible(hwnd)) {
+                    ++f->count;
+                    if (f->close)
+                        PostMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        Print(std::to_wstring(found.count));
+        return 0;
+    }
     if (cmd == L"count") {
         Print(std::to_wstring(FindAll(title).size()));
         return 0;
