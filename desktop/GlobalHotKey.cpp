@@ -1,7 +1,6 @@
 #include "desktop/GlobalHotKey.h"
 
 #include "desktop/ShortcutCode.h"
-#include "framework/Exception.h"
 
 #include <string>
 
@@ -13,21 +12,10 @@ constexpr wchar_t kClass[] = L"LvHotKeyWindow";
 // The only registration of the key window, so WM_HOTKEY's identifier is never examined.
 constexpr int kHotKeyId = 0;
 
-void RegisterClassOnce() {
-    static const bool registered = [] {
-        if (Window::RegisterWindowClass(kClass, 0, nullptr))
-            return true;
-        return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    if (!registered)
-        throw Exception("cannot register the hot-key window class (error " +
-                        std::to_string(GetLastError()) + ")");
-}
-
 } // namespace
 
 TGlobalHotKey::KeyWindow::KeyWindow(TGlobalHotKey& owner) : owner_(owner) {
-    RegisterClassOnce();
+    RegisterWindowClassOnce(kClass);
     // A child of the desktop that is never shown: it has no size and no WS_VISIBLE.
     CreateHandle(0, kClass, L"", WS_CHILD, 0, 0, 0, 0, GetDesktopWindow());
 }

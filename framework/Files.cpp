@@ -26,7 +26,7 @@ FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
 
 } // namespace
 
-std::wstring ExecutableDirectory() {
+std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -34,10 +34,14 @@ std::wstring ExecutableDirectory() {
             return {};
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring ExecutableDirectory() {
+    std::wstring path = ExecutablePath();
     size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

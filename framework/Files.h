@@ -8,7 +8,9 @@
 
 namespace lv {
 
-// The directory of the running executable, with its trailing backslash.
+// The running executable's full path (as the Run key holds it), and its directory with
+// the trailing backslash.
+std::wstring ExecutablePath();
 std::wstring ExecutableDirectory();
 
 // The directory the program's files live in, with its trailing backslash: the executable's

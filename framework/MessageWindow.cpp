@@ -10,22 +10,10 @@ namespace {
 
 constexpr wchar_t kClass[] = L"LvMessageWindow";
 
-void RegisterClassOnce() {
-    // Function-local static: registered once per process, whichever thread comes first.
-    static const bool registered = [] {
-        if (Window::RegisterWindowClass(kClass, 0, nullptr))
-            return true;
-        return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    if (!registered)
-        throw Exception("cannot register the message window class (error " +
-                        std::to_string(GetLastError()) + ")");
-}
-
 } // namespace
 
 MessageWindow::MessageWindow(Kind kind) {
-    RegisterClassOnce();
+    RegisterWindowClassOnce(kClass);
     bool messageOnly = kind == Kind::kMessageOnly;
     // Raises lv::Exception when the window cannot be made.
     CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, kClass, L"", messageOnly ? 0 : WS_POPUP, 0, 0,

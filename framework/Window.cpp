@@ -23,6 +23,14 @@ ATOM Window::RegisterWindowClass(const wchar_t* name, UINT style, HBRUSH backgro
     return RegisterClassExW(&wc);
 }
 
+void Window::RegisterWindowClassOnce(const wchar_t* name) {
+    if (RegisterWindowClass(name, 0, nullptr))
+        return;
+    DWORD error = GetLastError();
+    if (error != ERROR_CLASS_ALREADY_EXISTS)
+        throw Exception("Unable to register a window class (error " + std::to_string(error) + ")");
+}
+
 HWND Window::CreateHandle(DWORD exStyle, const wchar_t* className, const std::wstring& text,
                           DWORD style, int x, int y, int width, int height, HWND parent) {
     HWND hwnd = CreateWindowExW(exStyle, className, text.c_str(), style, x, y, width, height,

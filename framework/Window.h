@@ -19,6 +19,9 @@ class Window {
 
     // Registers a window class whose procedure is Window's; returns its atom.
     static ATOM RegisterWindowClass(const wchar_t* name, UINT style, HBRUSH background);
+    // The same for a plain class (no style, no background) that several objects share;
+    // registered by whichever comes first. Raises lv::Exception when it cannot be.
+    static void RegisterWindowClassOnce(const wchar_t* name);
 
   protected:
     HWND CreateHandle(DWORD exStyle, const wchar_t* className, const std::wstring& text,

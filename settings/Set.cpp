@@ -4,6 +4,7 @@
 #include "desktop/ShortcutCode.h"
 #include "framework/Application.h"
 #include "framework/Exception.h"
+#include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
 #include "framework/Registry.h"
@@ -21,20 +22,6 @@ std::string ExecutablePathGbk() {
 }
 
 } // namespace
-
-std::wstring ExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 TfrmSet::TfrmSet(MainHub& hub) : hub_(hub) {
     FormLayout layout;

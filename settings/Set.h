@@ -84,7 +84,4 @@ class TfrmSet : public TForm {
     bool autoStartWas_ = false;
 };
 
-// The running executable's full path, as the Run key holds it.
-std::wstring ExecutablePath();
-
 } // namespace lv

@@ -66,6 +66,27 @@ lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'
 # Screenshot of the whole X display into FILE (PNG).
 lv_screenshot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
 
+# lv_typing_window: starts Notepad as another program the user works in. Wine sees a key
+# only through the X window that has the keyboard focus (it grabs nothing globally), so a
+# hot key is typed there. Sets LV_TYPING_PID; false when its window did not appear.
+lv_typing_window() {
+  lv_start notepad
+  LV_TYPING_PID=$LV_PID
+  LV_TYPING_XWIN=""
+  for _ in $(seq 100); do
+    LV_TYPING_XWIN=$(xdotool search --onlyvisible --name 'Notepad' 2>/dev/null | head -1)
+    [ -n "$LV_TYPING_XWIN" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# lv_press KEYS: an xdotool key combination (ctrl+alt+F9) pressed in that window.
+lv_press() {
+  xdotool windowfocus --sync "$LV_TYPING_XWIN" 2>/dev/null
+  xdotool key --window "$LV_TYPING_XWIN" --clearmodifiers "$1"
+}
+
 lv_finish() {
   local p
   for p in "${LV_PREFIXES[@]}"; do WINEPREFIX="$p" lv_wine_down; done

@@ -16,22 +16,8 @@ lv_install "$app"
 printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=11393\r\n' >"$app/msgsvc.ini"
 printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=1\r\nHotKey=%d\r\n' "$HOTKEY" >"$app/Lumivale.ini"
 
-# Wine sees a key only through the X window that has the keyboard focus (it grabs nothing
-# globally), so the keys are typed into another Wine program, as a user would press the hot
-# key while working in it.
-lv_start notepad
-other=$LV_PID
-xwin=""
-for _ in $(seq 100); do
-  xwin=$(xdotool search --onlyvisible --name 'Notepad' 2>/dev/null | head -1)
-  [ -n "$xwin" ] && break
-  sleep 0.2
-done
-check "another program's window to type into" test -n "$xwin"
-press() {
-  xdotool windowfocus --sync "$xwin" 2>/dev/null
-  xdotool key --window "$xwin" --clearmodifiers "$XKEYS"
-}
+lv_typing_window
+check "another program's window to type into" test -n "$LV_TYPING_XWIN"
 
 lv_start "$app/Lumivale.exe"
 lvpid=$LV_PID
@@ -40,10 +26,10 @@ sleep 1
 check_eq "no conflict box at start" "" "$(lv_driver statics dialog:Lumivale 2>/dev/null | grep 热键冲突)"
 check_eq "shown at start" 1 "$(lv_driver visible Lumivale)"
 
-press
+lv_press "$XKEYS"
 sleep 1
 check_eq "the hot key hides the main window" 0 "$(lv_driver visible Lumivale)"
-press
+lv_press "$XKEYS"
 sleep 1
 check_eq "pressed again, it shows it" 1 "$(lv_driver visible Lumivale)"
 
@@ -53,5 +39,5 @@ lv_driver click dialog:请留步 6 >/dev/null
 lv_wait_exit "$lvpid" 20
 check_eq "Exit ends the program" 0 "$?"
 
-kill "$other" 2>/dev/null
+kill "$LV_TYPING_PID" 2>/dev/null
 lv_finish

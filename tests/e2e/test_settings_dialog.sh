@@ -22,21 +22,8 @@ lv_install "$app"
 printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=11394\r\n' >"$app/msgsvc.ini"
 printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=1\r\nHotKey=%d\r\n' "$OLD_HOTKEY" >"$app/Lumivale.ini"
 
-# Wine sees keys only through the X window that has the focus, so the hot key is typed
-# into another Wine program, as a user would press it while working there.
-lv_start notepad
-other=$LV_PID
-xwin=""
-for _ in $(seq 100); do
-  xwin=$(xdotool search --onlyvisible --name 'Notepad' 2>/dev/null | head -1)
-  [ -n "$xwin" ] && break
-  sleep 0.2
-done
-check "another program's window to type into" test -n "$xwin"
-press() {
-  xdotool windowfocus --sync "$xwin" 2>/dev/null
-  xdotool key --window "$xwin" --clearmodifiers "$1"
-}
+lv_typing_window
+check "another program's window to type into" test -n "$LV_TYPING_XWIN"
 
 lv_start "$app/Lumivale.exe"
 lvpid=$LV_PID
@@ -71,13 +58,13 @@ check "StartHide stored" grep -qx "StartHide=0" <<<"$ini"
 check "the sender name in FRIENDS.DAT (GBK)" grep -qF "$(printf '赵六' | iconv -t GBK)" "$app/FRIENDS.DAT"
 
 check_eq "shown before the new hot key" 1 "$(lv_driver visible Lumivale)"
-press ctrl+alt+shift+F8
+lv_press ctrl+alt+shift+F8
 sleep 1
 check_eq "the old hot key no longer acts" 1 "$(lv_driver visible Lumivale)"
-press ctrl+alt+shift+F9
+lv_press ctrl+alt+shift+F9
 sleep 1
 check_eq "the new hot key hides the main window at once" 0 "$(lv_driver visible Lumivale)"
-press ctrl+alt+shift+F9
+lv_press ctrl+alt+shift+F9
 sleep 1
 check_eq "pressed again, it shows it" 1 "$(lv_driver visible Lumivale)"
 
@@ -87,5 +74,5 @@ lv_driver click dialog:请留步 6 >/dev/null
 lv_wait_exit "$lvpid" 20
 check_eq "Exit ends the program" 0 "$?"
 
-kill "$other" 2>/dev/null
+kill "$LV_TYPING_PID" 2>/dev/null
 lv_finish
