@@ -2,6 +2,9 @@
 // main window's message loop until a confirmed Exit.
 #include "app/Main.h"
 #include "app/Windows.h"
+#include "capture/Receive.h"
+#include "info/Help.h"
+#include "info/History.h"
 #include "framework/Application.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
@@ -38,10 +41,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         auto frmSend = std::make_unique<lv::TfrmSend>();
         auto frmTempSend = std::make_unique<lv::TfrmTempSend>();
         auto frmSet = std::make_unique<lv::TfrmSet>(*frmMain);
-        auto frmAbout = std::make_unique<lv::TfrmAbout>();
+        auto frmAbout = std::make_unique<lv::TfrmAbout>(frmMain->VersionText);
         auto frmHelp = std::make_unique<lv::TfrmHelp>();
-        auto frmReceive = std::make_unique<lv::TfrmReceive>();
-        auto frmHistory = std::make_unique<lv::TfrmHistory>();
+        auto frmReceive = std::make_unique<lv::TfrmReceive>(*frmMain);
+        auto frmHistory = std::make_unique<lv::TfrmHistory>(*frmMain);
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
                              frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get()});
 

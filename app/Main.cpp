@@ -119,6 +119,7 @@ void TfrmMain::CreateControls() {
 
     tmFlash.SetInterval(500);
     tmFlash.SetEnabled(false);
+    tmFlash.OnTimer = [this] { tmFlashTimer(); };
     tmDelay.SetEnabled(false);
     tmDelay.OnTimer = [this] { tmDelayTimer(); };
 
@@ -444,6 +445,15 @@ void TfrmMain::TrayIconClick() {
 
 void TfrmMain::hkMainHotKey() {
     TrayIconClick();
+}
+
+void TfrmMain::SetFlashing(bool on) {
+    if (on != tmFlash.Enabled())
+        tmFlash.SetEnabled(on);
+}
+
+void TfrmMain::tmFlashTimer() {
+    TrayIcon.SetIconIndex(1 - TrayIcon.IconIndex());
 }
 
 void TfrmMain::tmDelayTimer() {

@@ -78,6 +78,8 @@ class TfrmMain : public TForm, public MainHub {
     HWND MainWindow() const override { return Handle(); }
     TGlobalHotKey& MainHotKey() override { return hkMain; }
     void SetTrayIconIndex(int index) override { TrayIcon.SetIconIndex(index); }
+    bool Flashing() const override { return tmFlash.Enabled(); }
+    void SetFlashing(bool on) override;
 
     // Main thread: the name of the friend at `address`, or "出错了".
     std::string FriendNameByAddress(std::string_view address) const;
@@ -117,6 +119,7 @@ class TfrmMain : public TForm, public MainHub {
     void TrayIconClick();
     void hkMainHotKey();
     void tmDelayTimer();
+    void tmFlashTimer();
 
     TGroupBox GroupBox1;
     TButton btAdd, btDelete, btEdit, btTempSend;

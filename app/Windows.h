@@ -21,24 +21,4 @@ class TfrmTempSend : public TForm {
     TfrmTempSend();
 };
 
-class TfrmAbout : public TForm {
-  public:
-    TfrmAbout();
-};
-
-class TfrmHelp : public TForm {
-  public:
-    TfrmHelp();
-};
-
-class TfrmReceive : public TForm {
-  public:
-    TfrmReceive();
-};
-
-class TfrmHistory : public TForm {
-  public:
-    TfrmHistory();
-};
-
 } // namespace lv

@@ -46,6 +46,10 @@ class MainHub {
     // The tray icon's image: 0 the normal one, 1 the blank one it blinks to while
     // received messages wait (tmFlash).
     virtual void SetTrayIconIndex(int index) = 0;
+    // tmFlash: runs while received messages wait unread, blinking the tray icon. Starting
+    // it while it runs changes nothing (the rhythm and the icon's image go on).
+    virtual bool Flashing() const = 0;
+    virtual void SetFlashing(bool on) = 0;
 
   protected:
     ~MainHub() = default;

@@ -2,6 +2,8 @@
 
 #include "app/Main.h"
 #include "app/Windows.h"
+#include "capture/Receive.h"
+#include "info/Help.h"
 #include "framework/Gbk.h"
 
 namespace {
@@ -220,7 +222,10 @@ TEST_F(MainWindow, FriendMenuOnlyOnRightButtonWithASelectedFriend) {
 }
 
 TEST_F(MainWindow, TrayClickAndHotKeyServeWaitingMessagesBeforeTheWindow) {
-    lv::TfrmReceive receive;
+    lv::TfrmReceive receive(*main);
+    // Two wait: showing the first leaves the icon blinking.
+    receive.EnqueueMessage("body", "sender");
+    receive.EnqueueMessage("body 2", "sender");
     lv::TfrmMain::Windows windows;
     windows.frmReceive = &receive;
     main->SetWindows(windows);
@@ -253,7 +258,8 @@ TEST_F(MainWindow, DelayTimerIsOneShotAndSetsTheFlag) {
 }
 
 TEST_F(MainWindow, ModalWindowsFromTheMenuReturnAndTheMainWindowIsOnTopAgain) {
-    lv::TfrmAbout about;
+    lv::TfrmAbout about(main->VersionText);
+    dir.Write(L"README.TXT", "help\r\n");
     lv::TfrmHelp help;
     lv::TfrmMain::Windows windows;
     windows.frmAbout = &about;

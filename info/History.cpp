@@ -1,0 +1,163 @@
+#include "info/History.h"
+
+#include "framework/Application.h"
+#include "framework/Files.h"
+#include "framework/Gbk.h"
+#include "framework/MessageBox.h"
+
+namespace lv {
+namespace {
+
+constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
+
+class DiskLogFile : public LogFile {
+  public:
+    explicit DiskLogFile(std::wstring path) : path_(std::move(path)) {}
+    bool Replace(std::string_view bytes) override { return WriteFileAtomic(path_, bytes); }
+    bool Remove() override {
+        return DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+               GetLastError() == ERROR_PATH_NOT_FOUND;
+    }
+
+  private:
+    std::wstring path_;
+};
+
+std::shared_ptr<MessageLog> MakeLog(const char* fileName) {
+    return std::make_shared<MessageLog>(
+        std::make_unique<DiskLogFile>(AppDirectory() + ToWide(fileName)));
+}
+
+} // namespace
+
+TfrmHistory::TfrmHistory(MainHub& hub)
+    : hub_(hub), sendLog_(MakeLog("send.txt")), receiveLog_(MakeLog("receive.txt")) {
+    FormLayout layout;
+    layout.caption = "Lumivale－查看聊天记录";
+    layout.clientWidth = 465;
+    layout.clientHeight = 534;
+    layout.position = POINT{290, 134};
+    layout.minimizeBox = true;
+    layout.fades = true;
+    CreateForm(layout);
+    CreateControls();
+
+    send_.memo = &mmSendHistory;
+    send_.log = sendLog_;
+    receive_.memo = &mmReceiveHistory;
+    receive_.log = receiveLog_;
+    LoadLog(receive_, "receive.txt");
+    LoadLog(send_, "send.txt");
+    Follow(receive_);
+    Follow(send_);
+}
+
+TfrmHistory::~TfrmHistory() {
+    // The logs may outlive the viewer (a worker holds one): they must not call into it.
+    sendLog_->SetListener(nullptr);
+    receiveLog_->SetListener(nullptr);
+}
+
+void TfrmHistory::CreateControls() {
+    // The areas are the viewer's own children placed at their group's offset, like every
+    // control "in" a group box here.
+    GroupBox1.Create(*this, kHistoryGroupSend, "发送记录", 8, 8, 449, 241);
+    mmSendHistory.Create(*this, kMmSendHistory, 16, 24, 433, 217, true);
+    GroupBox2.Create(*this, kHistoryGroupReceive, "接收记录", 8, 256, 449, 240);
+    mmReceiveHistory.Create(*this, kMmReceiveHistory, 16, 272, 433, 217, true);
+    btClose.Create(*this, kHistoryBtClose, "关闭", 376, 504, 75, 25);
+    btClearReceive.Create(*this, kBtClearReceive, "清除接收", 296, 504, 75, 25);
+    btClearSend.Create(*this, kBtClearSend, "清除发送", 216, 504, 75, 25);
+    mmSendHistory.SetColor(kSkyBlue);
+    mmReceiveHistory.SetColor(kSkyBlue);
+
+    SetDefaultButton(&btClose);
+    SetCancelButton(&btClose);
+    btClose.OnClick = [this] { btCloseClick(); };
+    btClearSend.OnClick = [this] { btClearSendClick(); };
+    btClearReceive.OnClick = [this] { btClearReceiveClick(); };
+}
+
+void TfrmHistory::LoadLog(View& view, const char* fileName) {
+    FileRead read = ReadFileBounded(AppDirectory() + ToWide(fileName), kMaxLogBytes);
+    switch (read.status) {
+    case ReadStatus::Ok:
+        view.log->Load(read.bytes);
+        break;
+    case ReadStatus::Missing:
+        break;
+    case ReadStatus::Unreadable:
+        // Written from an empty log, the file would lose everything it holds.
+        view.log->Hold();
+        hub_.AddStatusLine(std::string("无法读取") + fileName + "，本次运行中不会写入该文件。");
+        break;
+    case ReadStatus::TooLarge:
+        view.log->Hold();
+        hub_.AddStatusLine(std::string(fileName) + "超过64MB，没有载入，本次运行中不会写入该文件。");
+        break;
+    }
+}
+
+void TfrmHistory::Follow(View& view) {
+    // A change may come from a send worker: the text area is changed on the main thread,
+    // in the order the changes were made.
+    view.log->SetListener([this, &view](const MessageLog::Change& change) {
+        App().Post([this, &view, change] { Apply(view, change); });
+    });
+}
+
+void TfrmHistory::Apply(View& view, const MessageLog::Change& change) {
+    if (change.version <= view.shownVersion)
+        return; // already in the text the area took at its last refresh
+    if (view.stale || !Visible() || change.version != view.shownVersion + 1) {
+        view.stale = true;
+        return;
+    }
+    view.shownVersion = change.version;
+    HWND area = view.memo->Handle();
+    if (change.cleared) {
+        view.memo->Clear();
+        return;
+    }
+    // In front of the text, without reading the text back: the area keeps what it has.
+    std::wstring record = ToWide(change.record);
+    SendMessageW(area, EM_SETSEL, 0, 0);
+    SendMessageW(area, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(record.c_str()));
+    SendMessageW(area, EM_SETSEL, 0, 0);
+    SendMessageW(area, EM_SCROLLCARET, 0, 0);
+}
+
+void TfrmHistory::Refresh(View& view) {
+    if (!view.stale)
+        return;
+    MessageLog::Snapshot snapshot = view.log->Take();
+    view.memo->SetText(snapshot.text);
+    view.shownVersion = snapshot.version;
+    view.stale = false;
+}
+
+void TfrmHistory::FormShow() {
+    Refresh(send_);
+    Refresh(receive_);
+}
+
+void TfrmHistory::btCloseClick() {
+    Close();
+}
+
+void TfrmHistory::ClearLog(View& view) {
+    if (ShowMessageBox(App().Handle(), "真的清除记录吗（这将会删除文件）？", "小心", MB_YESNO) !=
+        IDYES)
+        return;
+    view.log->Clear();
+}
+
+void TfrmHistory::btClearSendClick() {
+    ClearLog(send_);
+}
+
+void TfrmHistory::btClearReceiveClick() {
+    ClearLog(receive_);
+}
+
+} // namespace lv

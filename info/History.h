@@ -1,0 +1,79 @@
+#pragma once
+// The history viewer: the send log above, the receive log below, each clearable (which also
+// deletes its file). It owns the two logs for the run; the send workers and the capture put
+// their records in front of them through SendLog() and ReceiveLog().
+#include "framework/Controls.h"
+#include "framework/Form.h"
+#include "hub/MainHub.h"
+#include "info/MessageLog.h"
+
+#include <memory>
+#include <string>
+
+namespace lv {
+
+// Control IDs of the history viewer; tools that drive it from outside rely on them.
+enum HistoryWindowId : int {
+    kHistoryGroupSend = 400,
+    kMmSendHistory = 401,
+    kHistoryGroupReceive = 402,
+    kMmReceiveHistory = 403,
+    kBtClearSend = 404,
+    kBtClearReceive = 405,
+    kHistoryBtClose = 406,
+};
+
+// A log larger than this is not loaded (nor written in the run): tens of megabytes of
+// records are years of messages, a gigabyte is not a log of ours.
+inline constexpr size_t kMaxLogBytes = 64u << 20;
+
+class TfrmHistory : public TForm {
+  public:
+    // Creates the viewer hidden and loads receive.txt, then send.txt, from the program's
+    // folder; a log that cannot be read is reported once through `hub`.
+    explicit TfrmHistory(MainHub& hub);
+    ~TfrmHistory() override;
+
+    // Kept alive by whoever holds them: a send worker still running at the end of the
+    // program writes its record into a log that outlives this window.
+    const std::shared_ptr<MessageLog>& SendLog() const { return sendLog_; }
+    const std::shared_ptr<MessageLog>& ReceiveLog() const { return receiveLog_; }
+
+    void btCloseClick();
+    void btClearSendClick();
+    void btClearReceiveClick();
+
+    TGroupBox GroupBox1;
+    TMemo mmSendHistory;
+    TGroupBox GroupBox2;
+    TMemo mmReceiveHistory;
+    TButton btClearSend, btClearReceive, btClose;
+
+  protected:
+    void FormShow() override;
+
+  private:
+    // What one text area shows of its log. The area follows the log while the viewer is
+    // visible; while it is hidden, changes only mark it stale and the next showing takes
+    // the whole text at once, so a record costs a hidden viewer nothing.
+    struct View {
+        TMemo* memo = nullptr;
+        std::shared_ptr<MessageLog> log;
+        uint64_t shownVersion = 0;
+        bool stale = true;
+    };
+    void CreateControls();
+    void LoadLog(View& view, const char* fileName);
+    void Follow(View& view);
+    void Apply(View& view, const MessageLog::Change& change);
+    void Refresh(View& view);
+    void ClearLog(View& view);
+
+    MainHub& hub_;
+    std::shared_ptr<MessageLog> sendLog_;
+    std::shared_ptr<MessageLog> receiveLog_;
+    View send_;
+    View receive_;
+};
+
+} // namespace lv

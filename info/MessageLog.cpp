@@ -1,0 +1,88 @@
+#include "info/MessageLog.h"
+
+namespace lv {
+
+std::string ToCrLf(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+MessageLog::MessageLog(std::unique_ptr<LogFile> file) : file_(std::move(file)) {}
+
+void MessageLog::Load(std::string_view bytes) {
+    std::lock_guard<std::mutex> hold(lock_);
+    text_ = ToCrLf(bytes);
+    ++version_;
+}
+
+void MessageLog::Hold() {
+    std::lock_guard<std::mutex> hold(lock_);
+    held_ = true;
+}
+
+LogWrite MessageLog::Prepend(std::string_view record) {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::string text;
+    text.reserve(record.size() + text_.size());
+    text.append(record);
+    text.append(text_);
+    text_.swap(text);
+    ++version_;
+    if (listener_)
+        listener_(Change{version_, false, std::string(record)});
+    if (held_)
+        return LogWrite::Held;
+    return file_->Replace(text_) ? LogWrite::Written : LogWrite::Failed;
+}
+
+void MessageLog::Clear() {
+    std::lock_guard<std::mutex> hold(lock_);
+    text_.clear();
+    // Releases the old text's memory too: a cleared 10 MB log should not keep 10 MB.
+    text_.shrink_to_fit();
+    if (file_->Remove())
+        held_ = false;
+    ++version_;
+    if (listener_)
+        listener_(Change{version_, true, {}});
+}
+
+std::string MessageLog::Text() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return text_;
+}
+
+MessageLog::Snapshot MessageLog::Take() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return Snapshot{text_, version_};
+}
+
+size_t MessageLog::Size() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return text_.size();
+}
+
+bool MessageLog::Held() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return held_;
+}
+
+void MessageLog::SetListener(std::function<void(const Change&)> listener) {
+    std::lock_guard<std::mutex> hold(lock_);
+    listener_ = std::move(listener);
+}
+
+} // namespace lv
