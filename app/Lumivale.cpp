@@ -2,6 +2,7 @@
 // main window's message loop until a confirmed Exit.
 #include "app/Main.h"
 #include "app/Windows.h"
+#include "capture/Capture.h"
 #include "capture/Receive.h"
 #include "info/Help.h"
 #include "info/History.h"
@@ -45,8 +46,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         auto frmHelp = std::make_unique<lv::TfrmHelp>();
         auto frmReceive = std::make_unique<lv::TfrmReceive>(*frmMain);
         auto frmHistory = std::make_unique<lv::TfrmHistory>(*frmMain);
+        auto capture = std::make_unique<lv::TMessageCapture>(*frmMain, *frmReceive,
+                                                             frmHistory->ReceiveLog());
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
-                             frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get()});
+                             frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get(),
+                             capture.get()});
 
         app.Run(*frmMain, !startHide);
         // Before any window goes: what the workers posted runs, the workers stop.

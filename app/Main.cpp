@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "app/Icons.h"
+#include "capture/Capture.h"
 #include "framework/Application.h"
 #include "framework/Exception.h"
 #include "framework/Files.h"
@@ -120,6 +121,9 @@ void TfrmMain::CreateControls() {
     tmFlash.SetInterval(500);
     tmFlash.SetEnabled(false);
     tmFlash.OnTimer = [this] { tmFlashTimer(); };
+    tmReceive.SetInterval(100);
+    tmReceive.OnTimer = [this] { tmReceiveTimer(); };
+    tmReceive.SetEnabled(true);
     tmDelay.SetEnabled(false);
     tmDelay.OnTimer = [this] { tmDelayTimer(); };
 
@@ -454,6 +458,11 @@ void TfrmMain::SetFlashing(bool on) {
 
 void TfrmMain::tmFlashTimer() {
     TrayIcon.SetIconIndex(1 - TrayIcon.IconIndex());
+}
+
+void TfrmMain::tmReceiveTimer() {
+    if (windows_.capture)
+        windows_.capture->Tick();
 }
 
 void TfrmMain::tmDelayTimer() {

@@ -45,6 +45,7 @@ inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
 class TfrmSet;
+class TMessageCapture;
 
 class TfrmMain : public TForm, public MainHub {
   public:
@@ -58,6 +59,8 @@ class TfrmMain : public TForm, public MainHub {
         TForm* frmHelp = nullptr;
         TForm* frmReceive = nullptr;
         TForm* frmHistory = nullptr;
+        // Takes the Messenger pop-ups on every tick of tmReceive.
+        TMessageCapture* capture = nullptr;
     };
 
     // Creates the window hidden and runs FormCreate: welcome lines, settings, friends.
@@ -120,6 +123,7 @@ class TfrmMain : public TForm, public MainHub {
     void hkMainHotKey();
     void tmDelayTimer();
     void tmFlashTimer();
+    void tmReceiveTimer();
 
     TGroupBox GroupBox1;
     TButton btAdd, btDelete, btEdit, btTempSend;
@@ -135,6 +139,8 @@ class TfrmMain : public TForm, public MainHub {
     // Runs while received messages wait unread; the tray icon blinks with it.
     TTimer tmFlash;
     TTimer tmDelay;
+    // Ten times a second for the whole run: the capture of the Messenger pop-ups.
+    TTimer tmReceive;
 
     std::string VersionText;
     std::string TrayHint;

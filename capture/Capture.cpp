@@ -1,0 +1,162 @@
+#include "capture/Capture.h"
+
+#include "capture/MessageSplit.h"
+#include "capture/ReceiveRecord.h"
+#include "framework/Gbk.h"
+
+#include <mmsystem.h>
+
+#include <vector>
+
+namespace lv {
+namespace {
+
+std::function<void(const std::wstring&)>& SoundPlayer() {
+    static std::function<void(const std::wstring&)> player;
+    return player;
+}
+
+void PlaySoundFile(const std::string& gbkPath) {
+    std::wstring path = ToWide(gbkPath);
+    if (SoundPlayer()) {
+        SoundPlayer()(path);
+        return;
+    }
+    // Returns at once; a file that cannot be played gives the system's default sound.
+    sndPlaySoundW(path.c_str(), SND_ASYNC);
+}
+
+std::wstring TitleOf(HWND hwnd) {
+    wchar_t title[16] = {};
+    int n = GetWindowTextW(hwnd, title, 16);
+    return std::wstring(title, static_cast<size_t>(n));
+}
+
+// The text control's text in GBK, cut to the capture's limit at a character boundary.
+std::string PopupText(HWND popup) {
+    HWND control = GetDlgItem(popup, kPopupTextId);
+    if (!control)
+        return {};
+    int length = GetWindowTextLengthW(control);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    // A GBK character takes at most two bytes: beyond this many characters the limit is
+    // passed for sure, so the conversion never handles more than it needs.
+    if (text.size() > kMaxPopupTextBytes)
+        text.resize(kMaxPopupTextBytes);
+    std::string gbk = ToGbk(text);
+    while (gbk.size() > kMaxPopupTextBytes) {
+        text.pop_back();
+        gbk = ToGbk(text);
+        // Shrink by more than one character at a time when far over.
+        if (gbk.size() > kMaxPopupTextBytes + 64)
+            text.resize(text.size() - (gbk.size() - kMaxPopupTextBytes) / 2);
+    }
+    return gbk;
+}
+
+LogTime Now() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return LogTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute};
+}
+
+} // namespace
+
+void SetSoundPlayer(std::function<void(const std::wstring& file)> player) {
+    SoundPlayer() = std::move(player);
+}
+
+TMessageCapture::TMessageCapture(MainHub& hub, TfrmReceive& receive,
+                                 std::shared_ptr<MessageLog> receiveLog)
+    : hub_(hub), receive_(receive), receiveLog_(std::move(receiveLog)) {}
+
+HWND TMessageCapture::FindReadyPopup() {
+    const std::wstring title = ToWide(kPopupTitle);
+    std::vector<HWND> popups;
+    // Every window of the title, not only the first: one still being built must not hold
+    // up those behind it.
+    HWND hwnd = nullptr;
+    while ((hwnd = FindWindowExW(nullptr, hwnd, nullptr, title.c_str())) != nullptr) {
+        if (TitleOf(hwnd) == title)
+            popups.push_back(hwnd);
+        if (popups.size() > 4096)
+            break;
+    }
+    // Forget the windows that have gone.
+    std::erase_if(taken_, [&](HWND h) { return !IsWindow(h); });
+    std::erase_if(unready_, [&](const auto& entry) { return !IsWindow(entry.first); });
+
+    // The windows come top first, and a new pop-up opens on top of the older ones: the
+    // lowest ready one is the oldest, so a burst is queued in the order it arrived.
+    const DWORD now = GetTickCount();
+    HWND oldestReady = nullptr;
+    for (HWND popup : popups) {
+        if (taken_.count(popup))
+            continue;
+        HWND control = GetDlgItem(popup, kPopupTextId);
+        bool ready = control && GetWindowTextLengthW(control) > 0;
+        if (!ready) {
+            auto [entry, inserted] = unready_.try_emplace(popup, now);
+            // After the grace it is taken as it is: empty sender and body.
+            ready = !inserted && now - entry->second >= kPopupGraceMs;
+        }
+        if (ready)
+            oldestReady = popup;
+    }
+    return oldestReady;
+}
+
+void TMessageCapture::Tick() {
+    HWND popup = FindReadyPopup();
+    if (!popup)
+        return;
+    Take(popup);
+}
+
+void TMessageCapture::Take(HWND popup) {
+    std::string text = PopupText(popup);
+    // Closed before the text is looked at. The pop-up belongs to another program: a hung
+    // one must not hang this one, so the wait is bounded.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(popup, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    unready_.erase(popup);
+    if (IsWindow(popup))
+        taken_.insert(popup);
+
+    SplitMessage message = SplitPopupText(text);
+    std::string record = ReceiveRecordText(Now(), message.sender, message.body);
+    bool queued = receive_.EnqueueMessage(message.body, message.sender);
+    if (queued) {
+        queueFullReported_ = false;
+    } else if (!queueFullReported_) {
+        queueFullReported_ = true;
+        hub_.AddStatusLine("已有500条信息等待阅读，新信息不再排队，只记入聊天记录。");
+    }
+
+    switch (receiveLog_->Prepend(record)) {
+    case LogWrite::Written:
+        if (writeFailureReported_)
+            hub_.AddStatusLine("receive.txt又可以写入了，聊天记录已经保存。");
+        writeFailureReported_ = false;
+        break;
+    case LogWrite::Failed:
+        // The record waits in memory and goes into the file with the next capture.
+        if (!writeFailureReported_)
+            hub_.AddStatusLine("无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
+        writeFailureReported_ = true;
+        break;
+    case LogWrite::Held:
+        break; // said at start-up
+    }
+
+    const Settings& settings = hub_.CurrentSettings();
+    if (settings.EnableSound)
+        PlaySoundFile(settings.SoundFile);
+    hub_.AddStatusLine("收到信息！");
+    hub_.SetFlashing(true);
+}
+
+} // namespace lv

@@ -1,0 +1,197 @@
+#include "TestSupport.h"
+
+#include "app/Main.h"
+#include "capture/Capture.h"
+#include "capture/Receive.h"
+#include "framework/Gbk.h"
+#include "info/History.h"
+
+namespace {
+
+using lvtest::DataFolder;
+
+const std::string kTitle = "信使服务 ";
+
+// A pop-up window as the Messenger service shows one: a top-level window with the text
+// control 65535. Windows of this class ignore WM_CLOSE when `stubborn`.
+LRESULT CALLBACK StubbornProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE)
+        return 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND MakePopup(const std::string& title, const std::string* text, bool stubborn = false) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW c{};
+        c.lpfnWndProc = StubbornProc;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.lpszClassName = L"LvStubbornPopup";
+        RegisterClassW(&c);
+        registered = true;
+    }
+    HWND popup = CreateWindowExW(0, stubborn ? L"LvStubbornPopup" : L"STATIC",
+                                 lv::ToWide(title).c_str(), WS_POPUP, 0, 0, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    if (text)
+        CreateWindowExW(0, L"EDIT", lv::ToWide(*text).c_str(), WS_CHILD | ES_MULTILINE, 0, 0, 100,
+                        50, popup, reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xFFFF)), nullptr,
+                        nullptr);
+    return popup;
+}
+
+std::string PopupText(const std::string& sender, const std::string& body) {
+    return "从 " + sender + " 到 SELF 于 2026/12/9 10:00\n\r" + body;
+}
+
+class Capture : public testing::Test {
+  protected:
+    Capture() {
+        lv::App().SetAnimateWindows(false);
+        lv::SetSoundPlayer([this](const std::wstring& file) { sounds.push_back(file); });
+        main->btClearClick();
+    }
+    ~Capture() override { lv::SetSoundPlayer(nullptr); }
+    HWND Popup(const std::string& sender, const std::string& body) {
+        std::string text = PopupText(sender, body);
+        return MakePopup(kTitle, &text);
+    }
+    std::vector<std::string> Status() const { return main->mmOutput.Lines(); }
+
+    DataFolder dir;
+    std::unique_ptr<lv::TfrmMain> main = std::make_unique<lv::TfrmMain>();
+    lv::TfrmReceive receive{*main};
+    lv::TfrmHistory history{*main};
+    lv::TMessageCapture capture{*main, receive, history.ReceiveLog()};
+    std::vector<std::wstring> sounds;
+};
+
+TEST_F(Capture, TakesOnlyItsPopupOneATickAndLogsQueuesSoundsAndBlinks) {
+    std::string other = "x";
+    HWND noBlank = MakePopup("信使服务", &other);
+    HWND longer = MakePopup("信使服务  ", &other);
+    HWND first = Popup("alice", "第一行\r\n第二行");
+    HWND second = Popup("bob", "hi");
+    capture.Tick();
+    EXPECT_EQ(IsWindow(first) + IsWindow(second), 1) << "one pop-up per tick";
+    capture.Tick();
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_FALSE(IsWindow(second));
+    capture.Tick();
+    EXPECT_TRUE(IsWindow(noBlank)) << "another title is never touched";
+    EXPECT_TRUE(IsWindow(longer));
+    DestroyWindow(noBlank);
+    DestroyWindow(longer);
+
+    ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
+    EXPECT_EQ(receive.Queue().CurrentSender(), "alice") << "the older pop-up is queued first";
+    std::string log = dir.Read(L"receive.txt");
+    EXPECT_NE(log.find("发送者:bob\r\n-----------------\r\nhi\r\n\r\n\r\n\r\n\r\n"), std::string::npos);
+    EXPECT_NE(log.find("发送者:alice\r\n-----------------\r\n第一行\r\n第二行\r\n\r\n\r\n\r\n\r\n"),
+              std::string::npos);
+    EXPECT_LT(log.find("发送者:bob"), log.find("发送者:alice")) << "newest first";
+    EXPECT_EQ(history.ReceiveLog()->Text(), log);
+    EXPECT_EQ(Status(), (std::vector<std::string>{"收到信息！", "收到信息！"}));
+    EXPECT_TRUE(main->Flashing());
+    ASSERT_EQ(sounds.size(), 2u);
+    EXPECT_EQ(sounds[0], lv::AppDirectory() + L"msg.wav");
+}
+
+TEST_F(Capture, WithoutSoundTheRestHappensAndASecondCaptureDoesNotResetTheBlink) {
+    lv::Settings settings = main->CurrentSettings();
+    settings.EnableSound = false;
+    main->ApplySettings(settings);
+    Popup("a", "1");
+    capture.Tick();
+    EXPECT_TRUE(sounds.empty());
+    EXPECT_EQ(Status(), std::vector<std::string>{"收到信息！"});
+    EXPECT_TRUE(main->Flashing());
+    EXPECT_TRUE(dir.Exists(L"receive.txt"));
+    main->tmFlashTimer(); // the icon is now in its blank phase
+    Popup("b", "2");
+    capture.Tick();
+    EXPECT_TRUE(main->Flashing());
+    EXPECT_EQ(main->TrayIcon.IconIndex(), 1) << "the blink goes on where it was";
+}
+
+TEST_F(Capture, APopupWithoutItsTextYetWaitsWhileOthersAreTaken) {
+    HWND building = MakePopup(kTitle, nullptr);
+    HWND ready = Popup("carol", "body");
+    capture.Tick();
+    EXPECT_FALSE(IsWindow(ready)) << "the pop-up with its text is taken first";
+    capture.Tick();
+    EXPECT_TRUE(IsWindow(building)) << "not read empty while it may still be built";
+    EXPECT_EQ(receive.Queue().ReceivedCount(), 1);
+    // Its text arrives: it is taken whole.
+    std::string text = PopupText("dave", "late");
+    CreateWindowExW(0, L"EDIT", lv::ToWide(text).c_str(), WS_CHILD | ES_MULTILINE, 0, 0, 10, 10,
+                    building, reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xFFFF)), nullptr,
+                    nullptr);
+    capture.Tick();
+    EXPECT_FALSE(IsWindow(building));
+    ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
+    EXPECT_NE(dir.Read(L"receive.txt").find("发送者:dave\r\n-----------------\r\nlate\r\n"),
+              std::string::npos);
+
+    // One that never gets a text is taken after about a second, as it is.
+    HWND empty = MakePopup(kTitle, nullptr);
+    capture.Tick();
+    EXPECT_TRUE(IsWindow(empty));
+    Sleep(lv::kPopupGraceMs + 50);
+    capture.Tick();
+    EXPECT_FALSE(IsWindow(empty));
+    EXPECT_EQ(receive.Queue().ReceivedCount(), 3);
+}
+
+TEST_F(Capture, APopupThatWillNotCloseIsTakenOnce) {
+    std::string text = PopupText("eve", "once");
+    HWND stubborn = MakePopup(kTitle, &text, true);
+    for (int i = 0; i < 5; ++i)
+        capture.Tick();
+    EXPECT_TRUE(IsWindow(stubborn));
+    EXPECT_EQ(receive.Queue().ReceivedCount(), 1);
+    DestroyWindow(stubborn);
+    capture.Tick();
+    Popup("eve", "again");
+    capture.Tick();
+    EXPECT_EQ(receive.Queue().ReceivedCount(), 2);
+}
+
+TEST_F(Capture, AnUnwritableLogIsReportedOnceAndTheMessagesStillArriveAndReachTheFileLater) {
+    dir.Block(L"receive.txt.tmp"); // the atomic write cannot make its temporary file
+    Popup("a", "1");
+    capture.Tick();
+    Popup("b", "2");
+    capture.Tick();
+    EXPECT_EQ(Status(), (std::vector<std::string>{
+                            "无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。",
+                            "收到信息！", "收到信息！"}));
+    EXPECT_EQ(receive.Queue().ReceivedCount(), 2);
+    EXPECT_EQ(sounds.size(), 2u);
+    EXPECT_TRUE(main->Flashing());
+    EXPECT_FALSE(dir.Exists(L"receive.txt"));
+
+    std::filesystem::remove(dir / L"receive.txt.tmp");
+    Popup("c", "3");
+    capture.Tick();
+    std::string log = dir.Read(L"receive.txt");
+    EXPECT_LT(log.find("发送者:c"), log.find("发送者:b"));
+    EXPECT_LT(log.find("发送者:b"), log.find("发送者:a"));
+    EXPECT_NE(log.find("发送者:a"), std::string::npos) << "the records kept in memory reach the file";
+}
+
+TEST_F(Capture, WithFiveHundredWaitingANewMessageIsLoggedAndAnnouncedButNotQueued) {
+    for (int i = 0; i < 500; ++i)
+        receive.EnqueueMessage("m", "s");
+    Popup("late", "501");
+    capture.Tick();
+    Popup("later", "502");
+    capture.Tick();
+    EXPECT_EQ(receive.Queue().Waiting(), 500);
+    EXPECT_EQ(Status(), (std::vector<std::string>{
+                            "已有500条信息等待阅读，新信息不再排队，只记入聊天记录。", "收到信息！",
+                            "收到信息！"}));
+    EXPECT_NE(dir.Read(L"receive.txt").find("发送者:later"), std::string::npos);
+}
+
+} // namespace
