@@ -22,7 +22,10 @@ TfrmHelp::TfrmHelp() {
     layout.clientHeight = 350;
     layout.fontName = "MS Sans Serif";
     layout.fontHeight = 11;
-    layout.charset = DEFAULT_CHARSET;
+    // The Chinese guide needs a Chinese character set. On a Chinese system the default
+    // set is GB2312 and the font mapper puts a Chinese face behind this name; saying so
+    // gives the same where the default set is another (Wine under a C locale).
+    layout.charset = GB2312_CHARSET;
     CreateForm(layout);
     mmHelp.Create(*this, kMmHelp, 8, 8, 417, 305, true);
     mmHelp.SetColor(kSkyBlue);

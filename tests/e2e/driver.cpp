@@ -282,6 +282,11 @@ int wmain(int argc, wchar_t** argv) {
         if (!c)
             return Fail("no such control");
         Print(TextOf(c));
+    } else if (cmd == L"enabled") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        Print(IsWindowEnabled(c) ? L"1" : L"0");
     } else if (cmd == L"children") {
         EnumChildWindows(top, ListChild, reinterpret_cast<LPARAM>(top));
     } else if (cmd == L"items") {
