@@ -10,6 +10,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "friends/FriendEditor.h"
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
 #include "messenger/ServiceLauncher.h"
@@ -38,7 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         app.SetTitle("Lumivale");
 
         auto frmMain = std::make_unique<lv::TfrmMain>();
-        auto frmFriend = std::make_unique<lv::TfrmFriend>();
+        auto frmFriend = std::make_unique<lv::TfrmFriend>(*frmMain);
         auto frmSend = std::make_unique<lv::TfrmSend>();
         auto frmTempSend = std::make_unique<lv::TfrmTempSend>();
         auto frmSet = std::make_unique<lv::TfrmSet>(*frmMain);

@@ -7,6 +7,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "friends/FriendEditor.h"
 #include "friends/FriendFile.h"
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
@@ -339,14 +340,16 @@ bool TfrmMain::SelectedFriendOrComplain(int& index) {
 }
 
 void TfrmMain::btAddClick() {
-    ShowModalAndPutOnTop(windows_.frmFriend);
+    if (windows_.frmFriend && windows_.frmFriend->OpenAdd())
+        PutOnTop();
 }
 
 void TfrmMain::btEditClick() {
     int index;
     if (!SelectedFriendOrComplain(index))
         return;
-    ShowModalAndPutOnTop(windows_.frmFriend);
+    if (windows_.frmFriend && windows_.frmFriend->OpenEdit(index))
+        PutOnTop();
 }
 
 void TfrmMain::btDeleteClick() {
@@ -357,6 +360,7 @@ void TfrmMain::btDeleteClick() {
     if (ShowMessageBox(Handle(), question, "手下留情", MB_YESNO) != IDYES)
         return;
     friends_.Remove(index);
+    lsbNames.Delete(index);
     SaveFriends();
 }
 

@@ -44,6 +44,7 @@ enum MainWindowId : int {
 inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
+class TfrmFriend;
 class TfrmSet;
 class TMessageCapture;
 
@@ -51,7 +52,7 @@ class TfrmMain : public TForm, public MainHub {
   public:
     // The windows the main window opens; they are created after it.
     struct Windows {
-        TForm* frmFriend = nullptr;
+        TfrmFriend* frmFriend = nullptr;
         TForm* frmSend = nullptr;
         TForm* frmTempSend = nullptr;
         TfrmSet* frmSet = nullptr;

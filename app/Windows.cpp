@@ -14,11 +14,6 @@ FormLayout Layout(std::string caption, int width, int height, std::optional<POIN
 
 } // namespace
 
-// The friend editor's caption is set each time it opens (add or edit).
-TfrmFriend::TfrmFriend() {
-    CreateForm(Layout("", 249, 166, POINT{312, 220}));
-}
-
 TfrmSend::TfrmSend() {
     CreateForm(Layout("发送信息", 377, 364, POINT{276, 188}));
 }

@@ -6,11 +6,6 @@
 
 namespace lv {
 
-class TfrmFriend : public TForm {
-  public:
-    TfrmFriend();
-};
-
 class TfrmSend : public TForm {
   public:
     TfrmSend();

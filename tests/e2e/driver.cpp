@@ -9,6 +9,7 @@
 //   lvdriver text TITLE ID            text of child control ID (0: the caption)
 //   lvdriver children TITLE           id, class, rectangle in client pixels, text; one a line
 //   lvdriver items TITLE ID           the lines of list box ID
+//   lvdriver select TITLE ID INDEX    select line INDEX of list box ID (-1: none)
 //   lvdriver click TITLE ID           press button ID (posted, so a modal loop may follow)
 //   lvdriver close TITLE              ask the window to close (posted WM_CLOSE)
 //   lvdriver closesync TITLE          WM_CLOSE sent and waited for
@@ -302,6 +303,13 @@ int wmain(int argc, wchar_t** argv) {
             item.resize(static_cast<size_t>(len));
             Print(item);
         }
+    } else if (cmd == L"select") {
+        HWND c = Child(top, static_cast<int>(arg));
+        if (!c)
+            return Fail("no such control");
+        if (argc < 5)
+            return Fail("missing line");
+        SendMessageW(c, LB_SETCURSEL, static_cast<WPARAM>(wcstol(argv[4], nullptr, 0)), 0);
     } else if (cmd == L"click") {
         HWND c = Child(top, static_cast<int>(arg));
         if (!c)
