@@ -367,7 +367,7 @@ void TfrmMain::lsbNamesDblClick() {
 }
 
 void TfrmMain::btStatusClick() {
-    presence::RunQuery({*this, tmDelay, [this](bool enabled) {
+    presence::RunQuery({*this, tmDelay, DelayElapsed, [this](bool enabled) {
                             btStatus.SetEnabled(enabled);
                             mnMain.SetItemEnabled(kMnStatus, enabled);
                             btClear.SetEnabled(enabled);

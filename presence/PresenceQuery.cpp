@@ -124,7 +124,8 @@ class TEchoReceiver : public TThread {
             ~Closer() { closesocket(s); }
         } closer{s};
 
-        std::optional<in_addr> local = hooks.localAddress ? hooks.localAddress() : FirstLocalAddress();
+        std::optional<in_addr> local =
+            hooks.localAddress ? hooks.localAddress() : FirstLocalAddress();
         if (Stopping())
             return;
         if (!local) {
@@ -188,13 +189,14 @@ class TEchoReceiver : public TThread {
 
 // Waits `milliseconds` on the delay timer while the windows stay alive; false when the
 // program is ending.
-bool Delay(TTimer& tmDelay, DWORD milliseconds) {
-    tmDelay.SetInterval(milliseconds);
-    DelayElapsed = false;
-    tmDelay.SetEnabled(true);
-    bool elapsed = App().WaitUntil([] { return DelayElapsed; });
+bool Delay(const QueryWindow& window, DWORD milliseconds) {
+    window.tmDelay.SetInterval(milliseconds);
+    bool& delayElapsed = window.delayElapsed;
+    delayElapsed = false;
+    window.tmDelay.SetEnabled(true);
+    bool elapsed = App().WaitUntil([&delayElapsed] { return delayElapsed; });
     if (!elapsed)
-        tmDelay.SetEnabled(false);
+        window.tmDelay.SetEnabled(false);
     return elapsed;
 }
 
@@ -268,7 +270,7 @@ void RunQuery(const QueryWindow& window) {
         workerStarted = false;
     }
 
-    if (Delay(window.tmDelay, kSetUpWait)) {
+    if (Delay(window, kSetUpWait)) {
         // The list as it stands when the sending begins: one request per entry, even if
         // the user edits the list meanwhile.
         std::vector<std::string> addresses;
@@ -286,7 +288,7 @@ void RunQuery(const QueryWindow& window) {
             }
         }
         if (!ending)
-            Delay(window.tmDelay, kAnswerWindow);
+            Delay(window, kAnswerWindow);
     }
 
     state->RequestStop();

@@ -16,8 +16,9 @@ namespace lv::presence {
 // What the query uses of the main window.
 struct QueryWindow {
     MainHub& hub;
-    // The one-shot delay timer; its handler stops it and sets DelayElapsed.
+    // The one-shot delay timer; its handler stops it and sets the flag.
     TTimer& tmDelay;
+    bool& delayElapsed;
     // btStatus, mnStatus and btClear together: off while the query runs.
     std::function<void(bool enabled)> enableCommands;
 };

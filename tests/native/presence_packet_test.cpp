@@ -68,8 +68,14 @@ Bytes Datagram(uint8_t type, uint16_t identifier, Ipv4Bytes source = kPeer,
     d[9] = 1; // ICMP
     std::copy(source.begin(), source.end(), d.begin() + 12);
     std::copy(destination.begin(), destination.end(), d.begin() + 16);
-    Bytes icmp{type, 0, 0, 0, static_cast<uint8_t>(identifier & 0xff),
-               static_cast<uint8_t>(identifier >> 8), 0, 0};
+    Bytes icmp{type,
+               0,
+               0,
+               0,
+               static_cast<uint8_t>(identifier & 0xff),
+               static_cast<uint8_t>(identifier >> 8),
+               0,
+               0};
     icmp.resize(20, 0);
     d.insert(d.end(), icmp.begin(), icmp.end());
     return d;
@@ -100,7 +106,8 @@ TEST(EchoReply, OnlyThisProcesssRepliesSentToTheLocalAddressAreAccepted) {
         // Probing one's own address delivers the request as well as the reply.
         {"an echo request, this process's own", Datagram(8, id, kLocal, kLocal)},
         {"destination unreachable", Datagram(3, id)},
-        {"IPv6 version field", [&] {
+        {"IPv6 version field",
+         [&] {
              Bytes d = Datagram(0, id);
              d[0] = 0x65;
              return d;
