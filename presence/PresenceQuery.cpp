@@ -265,8 +265,12 @@ void RunQuery(const QueryWindow& window) {
     SOCKET probe = OpenRawIcmpSocket();
     bool workerStarted = true;
     try {
-        (new TEchoReceiver(hub, state))->Start();
+        auto worker = std::make_unique<TEchoReceiver>(hub, state);
+        worker->Start();
+        // Running, it frees itself.
+        worker.release();
     } catch (...) {
+        // No thread: nobody receives, and the query runs through its waits all the same.
         workerStarted = false;
     }
 
