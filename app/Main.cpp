@@ -9,6 +9,7 @@
 #include "framework/MessageBox.h"
 #include "friends/FriendEditor.h"
 #include "friends/FriendFile.h"
+#include "presence/PresenceQuery.h"
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
 
@@ -375,7 +376,11 @@ void TfrmMain::lsbNamesDblClick() {
 }
 
 void TfrmMain::btStatusClick() {
-    // The presence query arrives with its own worker; until then the button asks nothing.
+    presence::RunQuery({*this, tmDelay, DelayElapsed, [this](bool enabled) {
+                            btStatus.SetEnabled(enabled);
+                            mnMain.SetItemEnabled(kMnStatus, enabled);
+                            btClear.SetEnabled(enabled);
+                        }});
 }
 
 void TfrmMain::btHistoryClick() {

@@ -19,6 +19,16 @@
 //   lvdriver sethotkey TITLE ID VALUE put VALUE (HKM_SETHOTKEY's) into hot-key control ID
 //   lvdriver statics TITLE            texts of the window's static controls, one a line
 //   lvdriver pid TITLE                the Windows process id that owns the window
+//   lvdriver enabled TITLE ID         1 or 0: whether control ID takes input
+//   lvdriver watch TITLE CLICK ID TEXT MS
+//                                     press button CLICK (0: none), then until control ID's
+//                                     text holds TEXT (at most MS ms) keep sending the window
+//                                     an empty message every 5 ms. Prints "elapsed E longest
+//                                     L answered N": ms from the press until TEXT showed, the
+//                                     longest the window took to answer one message, and how
+//                                     many it answered; exit 1 when TEXT never showed
+//   lvdriver hostaddress -            the first address of the local host name, which
+//                                     Lumivale's presence query binds to
 //   lvdriver pollpopups TITLE MS [N]  act as a pop-up capture for MS ms (or until N are found):
 //                                     every millisecond find the windows with that caption,
 //                                     read control 65535 and close each. Prints "polling",
@@ -28,10 +38,13 @@
 // A TITLE written "dialog:CAPTION" only matches dialog-class windows (message boxes), so a
 // message box captioned like the main window can be told apart from it.
 #include "framework/Gbk.h"
+#include "presence/PresenceQuery.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cwchar>
@@ -204,12 +217,61 @@ int PollPopups(const std::wstring& title, DWORD limitMs, long wanted) {
     return withoutText == 0 ? 0 : 1;
 }
 
+int Watch(HWND top, int click, int id, const std::wstring& text, DWORD limitMs) {
+    HWND control = Child(top, id);
+    if (!control)
+        return Fail("no such control");
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    auto since = [&](const LARGE_INTEGER& from) {
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - from.QuadPart) * 1000.0 /
+               static_cast<double>(frequency.QuadPart);
+    };
+    if (click) {
+        HWND button = Child(top, click);
+        if (!button)
+            return Fail("no such button");
+        PostMessageW(button, BM_CLICK, 0, 0);
+    }
+    QueryPerformanceCounter(&start);
+    double longest = 0;
+    long answered = 0;
+    bool seen = false;
+    while (since(start) < limitMs) {
+        LARGE_INTEGER sent;
+        QueryPerformanceCounter(&sent);
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored))
+            ++answered;
+        longest = std::max(longest, since(sent));
+        if (TextOf(control).find(text) != std::wstring::npos) {
+            seen = true;
+            break;
+        }
+        Sleep(5);
+    }
+    wchar_t line[120];
+    swprintf(line, 120, L"elapsed %.0f longest %.1f answered %ld", since(start), longest, answered);
+    Print(line);
+    return seen ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3)
         return Fail("usage: lvdriver COMMAND TITLE [ARG]");
     std::wstring cmd = argv[1], title = argv[2];
+    if (cmd == L"hostaddress") {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        std::optional<in_addr> own = lv::presence::FirstLocalAddress();
+        if (!own)
+            return Fail("the local host name has no address");
+        Print(lv::ToWide(inet_ntoa(*own)));
+        return 0;
+    }
     long arg = argc > 3 ? wcstol(argv[3], nullptr, 0) : 0;
 
     if (cmd == L"wait" || cmd == L"gone") {
@@ -339,6 +401,11 @@ int wmain(int argc, wchar_t** argv) {
         } else {
             SendMessageW(c, HKM_SETHOTKEY, static_cast<WPARAM>(wcstol(argv[4], nullptr, 0)), 0);
         }
+    } else if (cmd == L"watch") {
+        if (argc < 7)
+            return Fail("usage: lvdriver watch TITLE CLICK ID TEXT MS");
+        return Watch(top, static_cast<int>(arg), static_cast<int>(wcstol(argv[4], nullptr, 0)),
+                     argv[5], static_cast<DWORD>(wcstol(argv[6], nullptr, 0)));
     } else if (cmd == L"command") {
         PostMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(arg), 0), 0);
     } else {
