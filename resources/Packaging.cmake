@@ -3,7 +3,18 @@
 # Built by:  cmake --build --preset windows --target package
 # The files come from the sources and the build, never from bin/, where tests may leave
 # their own msgsvc.ini behind.
-install(TARGETS Lumivale msgsvc RUNTIME DESTINATION .)
+# The programs without their debugging information, stripped once here so that the zip and
+# the installer carry the very same bytes (each strip stamps the time into the file).
+set(lv_stripped)
+foreach(program Lumivale msgsvc)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/stripped/${program}.exe)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${program}> -o ${out}
+    DEPENDS ${program} VERBATIM)
+  list(APPEND lv_stripped ${out})
+endforeach()
+add_custom_target(lv_stripped ALL DEPENDS ${lv_stripped})
+install(PROGRAMS ${lv_stripped} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/app/README.TXT ${CMAKE_CURRENT_SOURCE_DIR}/msgsvc.ini
               ${lv_asset_dir}/msg.wav
         DESTINATION .)
@@ -17,8 +28,6 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_GENERATOR ZIP NSIS)
 # The zip's files at its top: Windows' "Extract all" makes the folder.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-# The executables carry their debugging information in the build; the package does not.
-set(CPACK_STRIP_FILES ON)
 # Our own installer script (resources/NSIS.template.in) replaces CPack's.
 set(CPACK_MODULE_PATH ${CMAKE_CURRENT_SOURCE_DIR})
 set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-INPUTCHARSET UTF8")
