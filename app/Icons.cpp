@@ -1,7 +1,7 @@
 #include "app/Icons.h"
 
-#include <algorithm>
-#include <cmath>
+#include "app/IconPixels.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -56,42 +56,10 @@ HICON IconFromPixels(int size, const std::vector<uint32_t>& pixels) {
     return icon;
 }
 
-uint32_t Argb(int a, int r, int g, int b) {
-    return static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>(r) << 16 |
-           static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
-}
-
 } // namespace
 
 HICON CreateLumivaleIcon(int size) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(size * size), 0);
-    const double s = size / 16.0;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            double px = (x + 0.5) / s, py = (y + 0.5) / s; // in 16-pixel units
-            uint32_t& p = pixels[static_cast<size_t>(y * size + x)];
-            // Rounded blue tile.
-            double cx = std::max(std::abs(px - 8.0) - 5.0, 0.0);
-            double cy = std::max(std::abs(py - 8.0) - 5.0, 0.0);
-            if (std::sqrt(cx * cx + cy * cy) > 2.5)
-                continue;
-            int shade = static_cast<int>(40 + 6 * py);
-            p = Argb(255, 20, shade + 60, 200);
-            // White speech bubble with a tail at its lower left.
-            double bx = (px - 8.0) / 5.2, by = (py - 7.0) / 3.8;
-            bool bubble = bx * bx + by * by <= 1.0;
-            bool tail = py >= 9.5 && py <= 13.0 && px >= 4.0 && px <= 4.0 + (13.0 - py) * 0.9;
-            if (bubble || tail)
-                p = Argb(255, 255, 255, 255);
-            // Three green dots of a message being written.
-            for (double dx : {5.5, 8.0, 10.5}) {
-                double ddx = px - dx, ddy = py - 7.0;
-                if (ddx * ddx + ddy * ddy <= 0.9)
-                    p = Argb(255, 30, 160, 60);
-            }
-        }
-    }
-    return IconFromPixels(size, pixels);
+    return IconFromPixels(size, LumivaleIconPixels(size));
 }
 
 HICON CreateBlankIcon(int size) {

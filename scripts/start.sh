@@ -10,7 +10,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 as_root bash scripts/setup-deps.sh
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target Lumivale msgsvc lvdriver
+cmake --build --preset windows -j "$(nproc)" --target Lumivale msgsvc lvdriver lv_assets
 
 headless=0
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
@@ -28,7 +28,9 @@ lv_wine_up
 
 app="$top/build/Lumivale"
 mkdir -p "$app"
-cp build/windows/bin/Lumivale.exe build/windows/bin/msgsvc.exe "$app/"
+cp build/windows/bin/Lumivale.exe build/windows/bin/msgsvc.exe build/windows/bin/README.TXT \
+  build/windows/bin/msg.wav "$app/"
+[ -f "$app/msgsvc.ini" ] || cp build/windows/bin/msgsvc.ini "$app/"
 # Lumivale starts msgsvc.exe from its own folder when it is not running yet.
 "$WINE64" "$app/Lumivale.exe" >/dev/null 2>&1 </dev/null &
 if ! "$WINE64" build/windows/bin/lvdriver.exe wait Lumivale 30000 >/dev/null 2>&1 </dev/null; then

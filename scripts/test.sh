@@ -48,6 +48,10 @@ run_tier() { # preset
   if ! cmake --build --preset "$preset" -j "$(nproc)" >"build/build-$preset.log" 2>&1; then
     tail -n 60 "build/build-$preset.log"; echo "build $preset failed"; failed=$((failed + 1)); status=1; return
   fi
+  # The package tests check the zip and installer this builds.
+  if [ "$preset" = windows ] && ! cmake --build --preset windows --target package >"build/package-windows.log" 2>&1; then
+    tail -n 60 "build/package-windows.log"; echo "package failed"; failed=$((failed + 1)); status=1
+  fi
   ctest --preset "$preset" 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" = 0 ] || status=1
   local line total fails

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The NSIS installer under Wine, as a user would run it: a silent install (/S) into a fresh
+# prefix, the installed Lumivale.exe starts, shows its main window and starts msgsvc.exe;
+# an update keeps the user's msgsvc.ini; the silent uninstall removes the programs (ending
+# the running msgsvc.exe) and keeps the user's files; /DELETEDATA removes those too.
+source "$LV_SRC/tests/e2e/lib.sh"
+: "${LV_PACKAGE:?}"
+setup="$LV_PACKAGE/Lumivale-1.32-win64-setup.exe"
+[ -f "$setup" ] || { echo "FAIL: no $setup; build it with: cmake --build --preset windows --target package"; exit 1; }
+PORT=11420
+LV_MN_EXIT=207
+
+lv_prefix installer
+user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/*/ | grep -v /Public/ | head -n 1)
+app="${user_dir}AppData/Local/Lumivale"
+menu="${user_dir}AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumivale"
+uninst_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivale'
+check "fresh prefix: nothing installed" test ! -e "$app"
+
+# run_setup ARGS: runs the installer and waits for it (it is a normal program until it ends).
+run_setup() { timeout 120 "$WINE64" "$setup" "$@" >/dev/null 2>&1 </dev/null; }
+# run_uninstall ARGS: the uninstaller copies itself away and returns at once; the copy
+# removes Uninstall.exe last, so wait for that.
+run_uninstall() {
+  timeout 60 "$WINE64" "$app/Uninstall.exe" "$@" >/dev/null 2>&1 </dev/null
+  for _ in $(seq 300); do [ -e "$app/Uninstall.exe" ] || break; sleep 0.2; done
+  sleep 1
+}
+listening() { timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$PORT" 2>/dev/null; }
+files() { (cd "$1" 2>/dev/null && ls -1 | LC_ALL=C sort | tr '\n' ' '); }
+
+run_setup /S
+check_eq "installer exit code" 0 "$?"
+check_eq "installed files" "Lumivale.exe README.TXT Uninstall.exe msg.wav msgsvc.exe msgsvc.ini " "$(files "$app")"
+zipdir="$LV_DIR/zip"
+rm -rf "$zipdir" && mkdir -p "$zipdir" && (cd "$zipdir" && cmake -E tar xf "$LV_PACKAGE/Lumivale-1.32-win64.zip")
+for f in Lumivale.exe msgsvc.exe README.TXT msg.wav msgsvc.ini; do
+  check "installed $f is the package's" cmp -s "$zipdir/$f" "$app/$f"
+done
+check_eq "Start-menu entries" "Lumivale.lnk 使用说明.lnk 卸载 Lumivale.lnk " "$(files "$menu")"
+reg=$("$WINE64" reg query "$uninst_key" 2>/dev/null | tr -d '\r')
+check "Add/Remove Programs entry (per user)" grep -q "DisplayName.*Lumivale 1.32" <<<"$reg"
+check "its quiet uninstall command" grep -qF 'Uninstall.exe" /S' <<<"$reg"
+
+# The user's files: the service on loopback and a port of this test's own, two friends.
+printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=%s\r\n' "$PORT" >"$app/msgsvc.ini"
+printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(printf '张三' | iconv -t GBK)" \
+  "$(printf '李四' | iconv -t GBK)" 127.0.0.2 "$(printf '王五' | iconv -t GBK)" PC-WANG >"$app/FRIENDS.DAT"
+printf 'sent\r\n' >"$app/send.txt"
+printf 'received\r\n' >"$app/receive.txt"
+
+lv_start "$app/Lumivale.exe"
+pid=$LV_PID
+check "installed Lumivale.exe shows its main window" lv_driver wait Lumivale 30000
+check_eq "and it is visible" 1 "$(lv_driver visible Lumivale)"
+memo=$(lv_child_id Lumivale Edit)
+check "it read the friend file" grep -q "好友个数：2" <<<"$(lv_driver text Lumivale "$memo")"
+for _ in $(seq 100); do listening && break; sleep 0.2; done
+check "it started msgsvc.exe (listening on 127.0.0.1:$PORT)" listening
+sleep 1
+lv_screenshot "$LV_DIR/installed.png"
+
+# Exit: Lumivale ends (writing Lumivale.ini), msgsvc.exe goes on as a service does.
+lv_driver command Lumivale "$LV_MN_EXIT" >/dev/null
+lv_driver wait dialog:请留步 10000 >/dev/null && lv_driver click dialog:请留步 6 >/dev/null
+lv_wait_exit "$pid" 20
+check_eq "Lumivale exits" 0 "$?"
+check "Lumivale.ini written" test -s "$app/Lumivale.ini"
+check "msgsvc.exe still runs" listening
+
+# An update over the running service: replaces the programs, keeps the user's msgsvc.ini.
+run_setup /S
+check_eq "update's exit code" 0 "$?"
+check "update keeps msgsvc.ini" grep -q "Port=$PORT" "$app/msgsvc.ini"
+
+run_uninstall /S
+check_eq "silent uninstall keeps the user's files" "FRIENDS.DAT Lumivale.ini msgsvc.ini receive.txt send.txt " "$(files "$app")"
+check "the running msgsvc.exe was ended" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
+check "Start-menu entries removed" test ! -e "$menu"
+check "Add/Remove Programs entry removed" bash -c '! "$WINE64" reg query "$1" >/dev/null 2>&1' _ "$uninst_key"
+
+# Installed again and uninstalled with /DELETEDATA: nothing is left.
+run_setup /S
+check "reinstall finds the friends" cmp -s "$app/FRIENDS.DAT" <(printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(printf '张三' | iconv -t GBK)" \
+  "$(printf '李四' | iconv -t GBK)" 127.0.0.2 "$(printf '王五' | iconv -t GBK)" PC-WANG)
+run_uninstall /S /DELETEDATA
+check "uninstall /DELETEDATA removes the folder" test ! -e "$app"
+
+lv_finish
