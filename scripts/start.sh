@@ -26,7 +26,8 @@ lv_wine_down
 timeout 30 "$WINESERVER" -w || true
 lv_wine_up
 
-app="$top/build/Lumivale"
+# LV_APP_DIR: another folder for the programs and their files (the tests use their own).
+app="${LV_APP_DIR:-$top/build/Lumivale}"
 mkdir -p "$app"
 cp build/windows/bin/Lumivale.exe build/windows/bin/msgsvc.exe build/windows/bin/README.TXT \
   build/windows/bin/msg.wav "$app/"
