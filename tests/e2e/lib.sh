@@ -30,12 +30,12 @@ lv_prefix() {
   lv_wine_up
 }
 
-# lv_install DIR [EXE...]: the programs as a user would have them (by default Lumivale.exe
-# and msgsvc.exe) in the folder DIR.
+# lv_install DIR [FILE...]: the programs as a user would have them (by default Lumivale.exe,
+# msgsvc.exe and the README.TXT whose absence Lumivale reports at start-up) in the folder DIR.
 lv_install() {
   local dir=$1 exe; shift
   mkdir -p "$dir"
-  [ $# -gt 0 ] || set -- Lumivale.exe msgsvc.exe
+  [ $# -gt 0 ] || set -- Lumivale.exe msgsvc.exe README.TXT
   for exe in "$@"; do cp "$LV_BIN/$exe" "$dir/"; done
 }
 

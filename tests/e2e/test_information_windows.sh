@@ -18,7 +18,6 @@ lv_prefix info
 app="$LV_DIR/app"
 rm -rf "$app"
 lv_install "$app"
-cp "$LV_BIN/README.TXT" "$app/"
 printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=%d\r\nLog=msgsvc.log\r\n' "$PORT" >"$app/msgsvc.ini"
 # Ctrl+Alt+Shift+F7 as the hot key (shortcut code: modifiers 0xE000 + VK_F7 0x76).
 printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=1\r\nHotKey=%d\r\n' $((0xE000 + 0x76)) >"$app/Lumivale.ini"
