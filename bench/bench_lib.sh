@@ -22,7 +22,7 @@ trap bench_stop_xvfb EXIT
 
 source "$top/tests/e2e/lib.sh"
 source "$top/tests/e2e/msgsvc_helpers.sh"
-[ -f "$WINEPREFIX/.lumivale-fonts" ] || bash "$top/scripts/wine-prefix.sh" >/dev/null # once
+bash "$top/scripts/wine-prefix.sh" >/dev/null # idempotent, cheap once the prefix is there
 
 BENCH_TOOLS="$LV_WORK/tools"
 mkdir -p "$BENCH_TOOLS"
@@ -42,6 +42,7 @@ bench_app() {
   local dir=$1
   rm -rf "$dir"
   lv_install "$dir"
+  cp "$LV_BIN/README.TXT" "$dir/"
   printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\n' \
     "$2" "$3" >"$dir/msgsvc.ini"
   printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$dir/Lumivale.ini"

@@ -2,10 +2,11 @@
 // compiler together with the portable protocol core (messenger/NetBios.cpp, messenger/Smb.cpp).
 // Loopback only; every mode is bounded in messages and seconds.
 //
-//   msgload accept ADDRESS PORT CONNECTIONS TOTAL WINDOW SECONDS
-//       TOTAL single-block messages (SMBsends, 0xD0) spread over CONNECTIONS persistent
-//       sessions (each opened with a NetBIOS session request), at most WINDOW unanswered
-//       on each. Prints "sent S accepted A refused R ms T rate M": the time from the first
+//   msgload accept ADDRESS PORT CONNECTIONS TOTAL SECONDS
+//       TOTAL messages spread over CONNECTIONS persistent sessions (each opened once with a
+//       NetBIOS session request), each message sent as the Messenger clients send it:
+//       start, text block, end, every request waiting for its answer (Samba's smbd takes
+//       only this form before a protocol negotiation). Prints "sent S accepted A refused R ms T rate M": the time from the first
 //       request to the last answer and the accepted messages per second. Exit 1 when not
 //       every message was answered within SECONDS.
 //
@@ -56,25 +57,31 @@ bool SendAll(int s, const std::string& data) {
     return true;
 }
 
-std::string Message(int number) {
+SmbHeader Header(uint8_t command, int number) {
     SmbHeader h;
-    h.command = smb::kSendSingle;
+    h.command = command;
     h.flags2 = smb::kFlags2LongNames;
     h.pid = static_cast<uint16_t>(number);
     h.mid = static_cast<uint16_t>(number);
-    std::string text = "acceptance " + std::to_string(number) + "\r\n\xB5\xDA\xB6\xFE\xD0\xD0";
-    std::string bytes = StringBuffer("bench") + StringBuffer("LUMIVALE") + DataBuffer(text);
-    return SessionFrame(session::kMessage, BuildSmb(h, {}, bytes));
+    return h;
 }
 
+std::string Request(uint8_t command, int number, const std::vector<uint16_t>& words,
+                    std::string_view bytes) {
+    return SessionFrame(session::kMessage, BuildSmb(Header(command, number), words, bytes));
+}
+
+// A message as smbclient -M and every Messenger client send it: start (answered with a group
+// id), one text block, end. Each request waits for its answer.
 struct Connection {
     int socket = -1;
-    bool sessionUp = false;
-    int sent = 0, answered = 0, quota = 0;
+    enum class Phase { kSession, kStart, kText, kEnd, kDone } phase = Phase::kSession;
+    int quota = 0, done = 0, number = 0;
+    uint16_t group = 0;
     FrameReader reader{kMaxSessionPayload + kSessionHeaderBytes};
 };
 
-int Accept(const char* address, int port, int connections, int total, int window, int seconds) {
+int Accept(const char* address, int port, int connections, int total, int seconds) {
     sockaddr_in server{};
     server.sin_family = AF_INET;
     server.sin_port = htons(static_cast<uint16_t>(port));
@@ -87,7 +94,18 @@ int Accept(const char* address, int port, int connections, int total, int window
     const std::string request =
         SessionRequest(EncodeNetBiosName("LUMIVALE", kSuffixMessenger),
                        EncodeNetBiosName("BENCH", kSuffixWorkstation));
-    int next = 0;
+    int next = 0, accepted = 0, refused = 0, finished = 0;
+    auto startMessage = [&](Connection& c) {
+        if (c.done >= c.quota) {
+            c.phase = Connection::Phase::kDone;
+            return true;
+        }
+        c.number = ++next;
+        c.phase = Connection::Phase::kStart;
+        return SendAll(c.socket, Request(smb::kSendStart, c.number, {},
+                                         StringBuffer("bench") + StringBuffer("LUMIVALE")));
+    };
+    auto start = Clock::now();
     for (size_t i = 0; i < conns.size(); ++i) {
         Connection& c = conns[i];
         c.quota = total / connections + (static_cast<int>(i) < total % connections ? 1 : 0);
@@ -100,24 +118,11 @@ int Accept(const char* address, int port, int connections, int total, int window
             return 1;
         }
     }
-    auto start = Clock::now();
-    int accepted = 0, refused = 0, answered = 0, sent = 0;
     char buffer[65536];
-    while (answered < total && MsSince(start) < seconds * 1000.0) {
+    while (finished < total && MsSince(start) < seconds * 1000.0) {
         std::vector<pollfd> fds;
-        for (Connection& c : conns) {
-            if (c.sessionUp) {
-                std::string batch;
-                while (c.sent < c.quota && c.sent - c.answered < window) {
-                    batch += Message(++next);
-                    ++c.sent;
-                    ++sent;
-                }
-                if (!batch.empty() && !SendAll(c.socket, batch))
-                    return 1;
-            }
+        for (Connection& c : conns)
             fds.push_back(pollfd{c.socket, POLLIN, 0});
-        }
         if (poll(fds.data(), fds.size(), 200) < 0)
             return 1;
         for (size_t i = 0; i < fds.size(); ++i) {
@@ -133,29 +138,49 @@ int Accept(const char* address, int port, int connections, int total, int window
             std::string frame;
             while (c.reader.Next(input, frame) == FrameReader::Result::kFrame) {
                 auto header = ParseSessionHeader(frame);
-                if (header->type == session::kPositive) {
-                    c.sessionUp = true;
-                } else if (header->type == session::kMessage) {
-                    auto packet = ParseSmb(std::string_view(frame).substr(kSessionHeaderBytes));
-                    ++c.answered;
-                    ++answered;
-                    if (packet && packet->header.status == 0)
-                        ++accepted;
-                    else
-                        ++refused;
-                } else if (header->type == session::kNegative) {
+                if (header->type == session::kNegative) {
                     fprintf(stderr, "msgload: session refused\n");
                     return 1;
                 }
+                bool ok = true;
+                if (header->type == session::kPositive && c.phase == Connection::Phase::kSession) {
+                    ok = startMessage(c);
+                } else if (header->type == session::kMessage) {
+                    auto packet = ParseSmb(std::string_view(frame).substr(kSessionHeaderBytes));
+                    bool good = packet && packet->header.status == 0;
+                    if (c.phase == Connection::Phase::kStart && good) {
+                        // smbd answers the start without a group id, as smbclient expects.
+                        c.group = packet->words.empty() ? 0 : packet->words[0];
+                        c.phase = Connection::Phase::kText;
+                        std::string text = "acceptance " + std::to_string(c.number) +
+                                           "\r\n\xB5\xDA\xB6\xFE\xD0\xD0";
+                        ok = SendAll(c.socket, Request(smb::kSendText, c.number, {c.group},
+                                                       DataBuffer(text)));
+                    } else if (c.phase == Connection::Phase::kText && good) {
+                        c.phase = Connection::Phase::kEnd;
+                        ok = SendAll(c.socket, Request(smb::kSendEnd, c.number, {c.group}, {}));
+                    } else if (c.phase != Connection::Phase::kDone) {
+                        // The end's answer, or a refusal at any step: the message is over.
+                        if (!good && refused == 0)
+                            fprintf(stderr, "msgload: first refusal: status 0x%08x at step %d\n",
+                                    packet ? packet->header.status : 0u, static_cast<int>(c.phase));
+                        ++(good && c.phase == Connection::Phase::kEnd ? accepted : refused);
+                        ++finished;
+                        ++c.done;
+                        ok = startMessage(c);
+                    }
+                }
+                if (!ok)
+                    return 1;
             }
         }
     }
     double ms = MsSince(start);
     for (Connection& c : conns)
         close(c.socket);
-    printf("sent %d accepted %d refused %d ms %.0f rate %.1f\n", sent, accepted, refused, ms,
+    printf("sent %d accepted %d refused %d ms %.0f rate %.1f\n", next, accepted, refused, ms,
            accepted * 1000.0 / ms);
-    return answered == total ? 0 : 1;
+    return finished == total ? 0 : 1;
 }
 
 long long SizeOf(const char* path) {
@@ -210,12 +235,11 @@ int Latency(const char* file, int count, int seconds, const char* command) {
 
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "accept" && argc == 8) {
-        int total = atoi(argv[5]), seconds = atoi(argv[7]);
+    if (mode == "accept" && argc == 7) {
+        int total = atoi(argv[5]), seconds = atoi(argv[6]);
         if (total < 1 || total > 5000 || seconds < 1 || seconds > 300)
             return 2;
-        return Accept(argv[2], atoi(argv[3]), std::clamp(atoi(argv[4]), 1, 64), total,
-                      std::clamp(atoi(argv[6]), 1, 64), seconds);
+        return Accept(argv[2], atoi(argv[3]), std::clamp(atoi(argv[4]), 1, 64), total, seconds);
     }
     if (mode == "latency" && argc == 6) {
         int count = atoi(argv[3]), seconds = atoi(argv[4]);
@@ -223,7 +247,7 @@ int main(int argc, char** argv) {
             return 2;
         return Latency(argv[2], count, seconds, argv[5]);
     }
-    fprintf(stderr, "usage: msgload accept ADDRESS PORT CONNECTIONS TOTAL WINDOW SECONDS\n"
+    fprintf(stderr, "usage: msgload accept ADDRESS PORT CONNECTIONS TOTAL SECONDS\n"
                     "       msgload latency FILE N SECONDS COMMAND\n");
     return 2;
 }

@@ -2,16 +2,16 @@
 # Acceptance rate of msgsvc.exe (under Wine, alone, 127.0.0.45:11445) beside Samba's smbd
 # (127.0.0.1:11446, a `message command` that copies each message into a folder), in the same
 # run, under the same load: msgload (a native Linux client, the project's own protocol core)
-# sends TOTAL single-block messages over CONNECTIONS persistent sessions with up to WINDOW
-# unanswered on each, so the sender is not the bottleneck. Prints messages/s accepted by
+# sends TOTAL messages over CONNECTIONS persistent sessions (start, text, end, as smbclient
+# -M sends one, each request waiting for its answer), so the sender is not the bottleneck. Prints messages/s accepted by
 # each, and checks that every message was accepted and then shown (pop-ups on screen) or
 # handed to the command (files in the folder). Needs root for smbd.
 #
-#   bench/msgsvc_acceptance.sh [BIN_DIR]     (TOTAL=1000, CONNECTIONS=8, WINDOW=8)
+#   bench/msgsvc_acceptance.sh [BIN_DIR]     (TOTAL=1000, CONNECTIONS=8)
 BENCH_NAME=msgsvc_acceptance
 [ -n "${1:-}" ] && export LV_BIN="$1"
 source "$(dirname "$0")/bench_lib.sh"
-total=${TOTAL:-1000} connections=${CONNECTIONS:-8} window=${WINDOW:-8}
+total=${TOTAL:-1000} connections=${CONNECTIONS:-8}
 [ "$total" -ge 1 ] && [ "$total" -le 2000 ] || { echo "TOTAL: 1..2000 (msgsvc shows at most 2000 pop-ups)"; exit 2; }
 if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
   echo "needs root (smbd hands messages over as nobody) and /usr/sbin/smbd"
@@ -60,9 +60,9 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-echo "load: $total messages over $connections persistent sessions, up to $window unanswered on each"
+echo "load: $total messages over $connections persistent sessions"
 start=$(date +%s%N)
-read -r _ _ _ m_ok _ m_refused _ m_ms _ m_rate < <("$BENCH_TOOLS/msgload" accept 127.0.0.45 11445 "$connections" "$total" "$window" 120)
+read -r _ _ _ m_ok _ m_refused _ m_ms _ m_rate < <("$BENCH_TOOLS/msgload" accept 127.0.0.45 11445 "$connections" "$total" 120)
 deadline=$(($(date +%s) + 120))
 while [ "$(popup_count)" -lt "$total" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.5; done
 shown_ms=$((($(date +%s%N) - start) / 1000000))
@@ -73,7 +73,7 @@ rss=$(rss_kb "$(msgsvc_pid)")
 echo "msgsvc.exe resident memory with $popups pop-ups: ${rss} kB"
 
 start=$(date +%s%N)
-read -r _ _ _ s_ok _ s_refused _ s_ms _ s_rate < <("$BENCH_TOOLS/msgload" accept 127.0.0.1 11446 "$connections" "$total" "$window" 120)
+read -r _ _ _ s_ok _ s_refused _ s_ms _ s_rate < <("$BENCH_TOOLS/msgload" accept 127.0.0.1 11446 "$connections" "$total" 120)
 deadline=$(($(date +%s) + 60))
 files() { local f=("$smb"/inbox/*); echo "${#f[@]}"; }
 while [ "$(files)" -lt "$total" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.2; done

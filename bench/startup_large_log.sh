@@ -26,7 +26,11 @@ echo "receive.txt: $size bytes, $(records "$large/receive.txt") records"
 n=0
 run() {
   n=$((n + 1))
-  lvbench startup "$(winpath "$2/Lumivale.exe")" 60000 | tail -1 >"$LV_DIR/$1.$n"
+  # Into a file, not a pipe: the msgsvc.exe that Lumivale starts inherits the output and
+  # would keep a pipe open.
+  "$WINE64" "$BENCH_TOOLS/lvbench.exe" startup "$(winpath "$2/Lumivale.exe")" 60000 \
+    >"$LV_DIR/out" 2>&1 </dev/null
+  tr -d '\r' <"$LV_DIR/out" | tail -1 >"$LV_DIR/$1.$n"
   # The program is ended from outside; its msgsvc.exe stays for the next start of the kind.
   sleep 1
   echo "  $1: $(cat "$LV_DIR/$1.$n")"
