@@ -35,11 +35,10 @@ void MessageLog::Hold() {
 
 LogWrite MessageLog::Prepend(std::string_view record) {
     std::lock_guard<std::mutex> hold(lock_);
-    std::string text;
-    text.reserve(record.size() + text_.size());
-    text.append(record);
-    text.append(text_);
-    text_.swap(text);
+    // In place: the text moves up inside its own buffer, which grows by doubling. A new
+    // buffer for every record would cost a fresh allocation of the whole log (10 MB of new
+    // pages) each time, several times the move.
+    text_.insert(0, record);
     ++version_;
     if (listener_)
         listener_(Change{version_, false, std::string(record)});

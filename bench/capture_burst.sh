@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# A burst into the real Lumivale.exe under Wine: SENDERS (10) concurrent `smbclient -M`
+# senders, PER_SENDER (20) messages each, to the msgsvc.exe Lumivale started on
+# 127.0.0.44:11444. Every message must end up in receive.txt exactly once and nothing else
+# may: the records are matched against what was sent. Prints the counts and the times.
+# Bounded: 200 messages by default (at most 500), 180 s for the capture.
+#
+#   bench/capture_burst.sh [BIN_DIR]     (SENDERS=10, PER_SENDER=20)
+BENCH_NAME=capture_burst
+[ -n "${1:-}" ] && export LV_BIN="$1"
+source "$(dirname "$0")/bench_lib.sh"
+senders=${SENDERS:-10} per_sender=${PER_SENDER:-20}
+total=$((senders * per_sender))
+[ "$senders" -ge 1 ] && [ "$senders" -le 20 ] && [ "$total" -le 500 ] || { echo "SENDERS 1..20, at most 500 messages"; exit 2; }
+[ -x "$(command -v smbclient)" ] || { echo "smbclient is missing"; exit 2; }
+
+lv_prefix bench-burst
+app="$LV_DIR/app"
+bench_app "$app" 127.0.0.44 11444
+bench_start "$app" || lv_finish
+
+sender() { # N: its share, one after the other; counts the messages smbclient reported failed
+  local n=$1 i errors=0
+  for ((i = 1; i <= per_sender; i++)); do
+    printf 'burst %d/%d\n第二行\n' "$n" "$i" |
+      timeout 20 smbclient -M LUMIVALE -I 127.0.0.44 -p 11444 -U "sender$n%" \
+        --option='dos charset=CP936' >"$LV_DIR/out.$n" 2>&1
+    grep -q NT_STATUS "$LV_DIR/out.$n" && errors=$((errors + 1))
+  done
+  echo "$errors" >"$LV_DIR/errors.$n"
+}
+rm -f "$LV_DIR"/errors.*
+start=$(date +%s%N)
+pids=()
+for n in $(seq "$senders"); do
+  sender "$n" &
+  pids+=($!)
+done
+wait "${pids[@]}"
+sent=$(date +%s%N)
+deadline=$(($(date +%s) + 180))
+while [ "$(records "$app/receive.txt")" -lt "$total" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.2; done
+done_at=$(date +%s%N)
+sleep 1 # anything captured twice would show up now
+errors=$(cat "$LV_DIR"/errors.* | paste -sd+ | bc)
+
+log=$(iconv -f GBK -t UTF-8 "$app/receive.txt" | tr -d '\r')
+bodies=$(grep -E '^burst [0-9]+/[0-9]+$' <<<"$log" | sort)
+expected=$(for n in $(seq "$senders"); do for ((i = 1; i <= per_sender; i++)); do echo "burst $n/$i"; done; done | sort)
+missing=$(comm -23 <(echo "$expected") <(echo "$bodies") | grep -c .)
+twice=$(uniq -d <<<"$bodies" | grep -c .)
+unknown=$(comm -13 <(echo "$expected") <(sort -u <<<"$bodies") | grep -c .)
+recs=$(records "$app/receive.txt")
+senders_ok=0
+for n in $(seq "$senders"); do
+  c=$(grep -cx "发送者:sender$n" <<<"$log")
+  [ "$c" = "$per_sender" ] && senders_ok=$((senders_ok + 1))
+done
+echo "sent: $total messages from $senders concurrent smbclient -M ($per_sender each), sender errors: $errors"
+echo "records in receive.txt: $recs; missing $missing, captured twice $twice, not sent $unknown;" \
+  "senders with all their records: $senders_ok/$senders"
+echo "time: senders done after $(((sent - start) / 1000000)) ms, all captured after $(((done_at - start) / 1000000)) ms"
+echo "pop-ups left on screen: $(popup_count)"
+[ "$recs" = "$total" ] && [ "$missing" = 0 ] && [ "$twice" = 0 ] && [ "$unknown" = 0 ] && [ "$errors" = 0 ] || LV_FAILS=1
+bench_exit
+lv_finish >/dev/null

@@ -1,0 +1,234 @@
+// lvbench: the Windows side of the benchmarks, run under Wine next to the real programs so
+// that every time is taken with the clock and the file system the programs themselves see.
+// The bench scripts compile it with mingw-w64 (no project libraries).
+//
+//   lvbench startup EXE MS          start EXE (working folder: its own), wait until its
+//                                   visible top-level window "Lumivale" answers a message,
+//                                   then press its history button (107) and wait until the
+//                                   history viewer is visible, answers and its receive area
+//                                   (403) holds text (when receive.txt is not empty) or the
+//                                   viewer answered. Prints "window W answer A history H
+//                                   chars C" (ms from the start; C: the receive area's length)
+//                                   and ends the process. MS bounds each wait.
+//   lvbench write PATH BYTES        writes BYTES into PATH three ways, each three times:
+//                                   plain (create, write in 1 MB pieces, close), flushed
+//                                   (plus FlushFileBuffers) and atomic (flushed into
+//                                   PATH.tmp, then MoveFileEx over PATH). Prints the median
+//                                   ms of each: "plain P flushed F atomic A".
+//   lvbench capture TITLE PATH MS   watches for a top-level window of caption TITLE and for
+//                                   PATH changing size (polled every millisecond). Prints
+//                                   "ready", then once the window has come and gone and the
+//                                   file has changed: "popup 0 closed C replaced R" (ms from
+//                                   the window's appearance). Exit 1 when MS pass first.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+LARGE_INTEGER g_frequency;
+
+double NowMs() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(g_frequency.QuadPart);
+}
+
+struct Search {
+    std::wstring title;
+    DWORD process = 0; // 0: any
+    bool visibleOnly = false;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK ByCaption(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    wchar_t text[64] = {};
+    GetWindowTextW(h, text, 64);
+    if (s->title != text)
+        return TRUE;
+    if (s->visibleOnly && !IsWindowVisible(h))
+        return TRUE;
+    if (s->process) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid != s->process)
+            return TRUE;
+    }
+    s->found = h;
+    return FALSE;
+}
+
+HWND Find(const std::wstring& title, DWORD process, bool visibleOnly) {
+    Search s{title, process, visibleOnly, nullptr};
+    EnumWindows(ByCaption, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+bool Answers(HWND h) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
+}
+
+int Startup(const std::wstring& exe, DWORD limit) {
+    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    double start = NowMs();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+        fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
+        return 2;
+    }
+    auto finish = [&](int code) {
+        TerminateProcess(pi.hProcess, 0);
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return code;
+    };
+    const std::wstring mainTitle = L"Lumivale";
+    const std::wstring historyTitle = L"Lumivale\xFF0D\x67E5\x770B\x804A\x5929\x8BB0\x5F55";
+    HWND main = nullptr;
+    while (!(main = Find(mainTitle, pi.dwProcessId, true))) {
+        if (NowMs() - start > limit) {
+            fprintf(stderr, "lvbench: the main window did not appear\n");
+            return finish(1);
+        }
+        Sleep(1);
+    }
+    double window = NowMs() - start;
+    if (!Answers(main))
+        return finish(1);
+    double answer = NowMs() - start;
+
+    double pressed = NowMs();
+    PostMessageW(GetDlgItem(main, 107), BM_CLICK, 0, 0);
+    HWND history = nullptr;
+    while (!(history = Find(historyTitle, pi.dwProcessId, true))) {
+        if (NowMs() - pressed > limit) {
+            fprintf(stderr, "lvbench: the history viewer did not appear\n");
+            return finish(1);
+        }
+        Sleep(1);
+    }
+    Answers(history);
+    double shown = NowMs() - pressed;
+    LRESULT chars = SendMessageW(GetDlgItem(history, 403), WM_GETTEXTLENGTH, 0, 0);
+    printf("window %.0f answer %.0f history %.0f chars %ld\n", window, answer, shown,
+           static_cast<long>(chars));
+    return finish(0);
+}
+
+bool WritePlain(const std::wstring& path, const std::string& bytes, bool flush) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD wrote = 0;
+        ok = WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) && wrote > 0;
+        done += wrote;
+    }
+    if (ok && flush)
+        ok = FlushFileBuffers(h);
+    CloseHandle(h);
+    return ok;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int Write(const std::wstring& path, size_t size) {
+    std::string bytes;
+    bytes.reserve(size);
+    // Log-like content: GBK text with line ends.
+    const std::string line = "\xB7\xA2\xCB\xCD\xD5\xDF:bench\r\n\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\r\n";
+    while (bytes.size() < size)
+        bytes += line;
+    bytes.resize(size);
+    std::vector<double> plain, flushed, atomic;
+    const std::wstring temp = path + L".tmp";
+    for (int i = 0; i < 3; ++i) {
+        double t = NowMs();
+        if (!WritePlain(path, bytes, false))
+            return 1;
+        plain.push_back(NowMs() - t);
+        t = NowMs();
+        if (!WritePlain(path, bytes, true))
+            return 1;
+        flushed.push_back(NowMs() - t);
+        t = NowMs();
+        if (!WritePlain(temp, bytes, true) ||
+            !MoveFileExW(temp.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 1;
+        atomic.push_back(NowMs() - t);
+    }
+    DeleteFileW(path.c_str());
+    printf("plain %.1f flushed %.1f atomic %.1f\n", Median(plain), Median(flushed), Median(atomic));
+    return 0;
+}
+
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+int Capture(const std::wstring& title, const std::wstring& path, DWORD limit) {
+    long long before = FileSize(path);
+    printf("ready\n");
+    fflush(stdout);
+    double start = NowMs(), popup = -1, closed = -1, replaced = -1;
+    while (NowMs() - start < limit) {
+        double now = NowMs();
+        bool present = Find(title, 0, false) != nullptr;
+        if (popup < 0 && present)
+            popup = now;
+        if (popup >= 0 && closed < 0 && !present)
+            closed = now;
+        if (popup >= 0 && replaced < 0 && FileSize(path) != before)
+            replaced = now;
+        if (closed >= 0 && replaced >= 0)
+            break;
+        Sleep(1);
+    }
+    if (closed < 0 || replaced < 0) {
+        fprintf(stderr, "lvbench: %s\n", popup < 0 ? "no pop-up" : "the capture did not finish");
+        return 1;
+    }
+    printf("popup 0 closed %.1f replaced %.1f\n", closed - popup, replaced - popup);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    QueryPerformanceFrequency(&g_frequency);
+    if (argc < 4) {
+        fprintf(stderr, "usage: lvbench startup EXE MS | write PATH BYTES | capture TITLE PATH MS\n");
+        return 2;
+    }
+    std::wstring cmd = argv[1];
+    if (cmd == L"startup")
+        return Startup(argv[2], static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)));
+    if (cmd == L"write")
+        return Write(argv[2], static_cast<size_t>(wcstoull(argv[3], nullptr, 10)));
+    if (cmd == L"capture" && argc >= 5)
+        return Capture(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)));
+    fprintf(stderr, "lvbench: unknown command\n");
+    return 2;
+}
