@@ -44,8 +44,10 @@ TfrmHistory::TfrmHistory(MainHub& hub)
 
     send_.memo = &mmSendHistory;
     send_.log = sendLog_;
+    send_.fileName = "send.txt";
     receive_.memo = &mmReceiveHistory;
     receive_.log = receiveLog_;
+    receive_.fileName = "receive.txt";
     LoadLog(receive_, "receive.txt");
     LoadLog(send_, "send.txt");
     Follow(receive_);
@@ -131,7 +133,7 @@ void TfrmHistory::Refresh(View& view) {
     if (!view.stale)
         return;
     MessageLog::Snapshot snapshot = view.log->Take();
-    view.memo->SetText(snapshot.text);
+    view.memo->SetText(LogExcerpt(snapshot.text, kMaxShownLogBytes, view.fileName));
     view.shownVersion = snapshot.version;
     view.stale = false;
 }

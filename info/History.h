@@ -27,6 +27,11 @@ enum HistoryWindowId : int {
 // records are years of messages, a gigabyte is not a log of ours.
 inline constexpr size_t kMaxLogBytes = 64u << 20;
 
+// A text area shows at most this much of its log. Putting megabytes into an edit control
+// takes seconds (under Wine about two microseconds a character, with its word wrap), all
+// of them on the main thread, while the program answers nothing and takes no pop-up.
+inline constexpr size_t kMaxShownLogBytes = 256u << 10;
+
 class TfrmHistory : public TForm {
   public:
     // Creates the viewer hidden and loads receive.txt, then send.txt, from the program's
@@ -59,6 +64,7 @@ class TfrmHistory : public TForm {
     struct View {
         TMemo* memo = nullptr;
         std::shared_ptr<MessageLog> log;
+        const char* fileName = "";
         uint64_t shownVersion = 0;
         bool stale = true;
     };

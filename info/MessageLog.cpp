@@ -20,6 +20,16 @@ std::string ToCrLf(std::string_view bytes) {
     return out;
 }
 
+std::string LogExcerpt(const std::string& text, size_t limit, std::string_view fileName) {
+    if (text.size() <= limit)
+        return text;
+    size_t end = text.rfind("\r\n", limit >= 2 ? limit - 2 : 0);
+    end = end == std::string::npos ? 0 : end + 2;
+    return text.substr(0, end) + "……更早的记录太多，没有在这里显示（共" +
+           std::to_string(text.size() / 1024) + "KB），请用记事本打开" + std::string(fileName) +
+           "查看。\r\n";
+}
+
 MessageLog::MessageLog(std::unique_ptr<LogFile> file) : file_(std::move(file)) {}
 
 void MessageLog::Load(std::string_view bytes) {

@@ -18,6 +18,11 @@ namespace lv {
 // The same text with every line break (CR LF, a lone CR, a lone LF) made CR LF.
 std::string ToCrLf(std::string_view bytes);
 
+// What a text area shows of a log longer than `limit` bytes: its newest part, cut after the
+// last whole line that fits, then a line saying that the older records are only in
+// `fileName`. A shorter log is shown whole.
+std::string LogExcerpt(const std::string& text, size_t limit, std::string_view fileName);
+
 // The file behind a log.
 class LogFile {
   public:

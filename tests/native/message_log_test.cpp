@@ -147,3 +147,24 @@ TEST(MessageLog, RecordsFromManyThreadsAreNeitherLostNorMixed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MessageLog, ALongLogIsShownFromItsNewestWholeLinesWithANoteWhereTheRestIs) {
+    EXPECT_EQ(lv::LogExcerpt("a\r\nb\r\n", 6, "receive.txt"), "a\r\nb\r\n");
+    std::string log;
+    for (int i = 0; i < 100; ++i)
+        log += "记录" + std::to_string(i) + "\r\n";
+    std::string shown = lv::LogExcerpt(log, 40, "receive.txt");
+    size_t note = shown.find("……");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_LE(note, 40u);
+    EXPECT_EQ(log.compare(0, note, shown, 0, note), 0) << "the newest lines, unchanged";
+    EXPECT_EQ(shown.substr(note - 2, 2), "\r\n") << "cut after a whole line";
+    EXPECT_NE(shown.find("receive.txt"), std::string::npos);
+    EXPECT_EQ(shown.substr(shown.size() - 2), "\r\n");
+    // A first line longer than the limit leaves only the note.
+    EXPECT_EQ(lv::LogExcerpt(std::string(100, 'x'), 10, "send.txt").find("……"), 0u);
+}
+
+} // namespace

@@ -54,6 +54,23 @@ TEST_F(InfoWindows, HistoryLoadsBothLogsWithCrLfAndWritesThemBackThatWay) {
     EXPECT_EQ(dir.Read(L"receive.txt"), "new\r\nr1\r\nr2\r\nr3\r\n");
 }
 
+TEST_F(InfoWindows, AVeryLongLogShowsItsNewestPartAndKeepsTheRest) {
+    std::string log;
+    while (log.size() < 3 * lv::kMaxShownLogBytes)
+        log += "2026年1月1日 0:0\r\n发送者:甲\r\n-----------------\r\n正文" + std::to_string(log.size()) +
+               "\r\n\r\n\r\n\r\n\r\n";
+    dir.Write(L"receive.txt", log);
+    lv::TfrmHistory history(*main);
+    history.Show();
+    std::string shown = history.mmReceiveHistory.Text();
+    EXPECT_LE(shown.size(), lv::kMaxShownLogBytes + 200);
+    EXPECT_EQ(shown.compare(0, 1000, log, 0, 1000), 0) << "the newest records first";
+    EXPECT_NE(shown.find("receive.txt查看。"), std::string::npos);
+    history.ReceiveLog()->Prepend("new\r\n");
+    EXPECT_EQ(history.mmReceiveHistory.Text().substr(0, 5), "new\r\n");
+    EXPECT_EQ(dir.Read(L"receive.txt"), "new\r\n" + log) << "the file keeps every record";
+}
+
 TEST_F(InfoWindows, ClearingAskFirstAndTouchesOnlyItsOwnLog) {
     dir.Write(L"receive.txt", "received\r\n");
     dir.Write(L"send.txt", "sent\r\n");
