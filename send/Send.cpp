@@ -25,9 +25,9 @@ void TfrmSend::CreateControls() {
     // Controls "in" a group box are the window's own children at the group's offset, so
     // that their notifications reach the window. Creation order is the tab order.
     GroupBox1.Create(*this, kSendGroupTo, "发送至", 8, 8, 361, 65);
-    Label1.Create(*this, kSendLabelFriend, "好友：", 16, 32, 36, 13);
+    Label1.Create(*this, kSendLabelFriend, "好友：", 16, 32, 40, 13);
     lbName.Create(*this, kSendLbName, "", 56, 32, 305, 13);
-    l.Create(*this, kSendLabelAddress, "地址：", 16, 48, 36, 13);
+    l.Create(*this, kSendLabelAddress, "地址：", 16, 48, 40, 13);
     lbIP.Create(*this, kSendLbIP, "", 56, 48, 305, 13);
     GroupBox2.Create(*this, kSendGroupContent, "内容", 8, 80, 361, 241);
     mmContent.CreateEditor(*this, kSendMmContent, 16, 96, 345, 217);
