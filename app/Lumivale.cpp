@@ -1,7 +1,6 @@
 // Lumivale.exe: one copy per session, nine windows for the life of the program, and the
 // main window's message loop until a confirmed Exit.
 #include "app/Main.h"
-#include "app/Windows.h"
 #include "capture/Capture.h"
 #include "capture/Receive.h"
 #include "info/Help.h"
@@ -14,6 +13,8 @@
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
 #include "messenger/ServiceLauncher.h"
+#include "send/Send.h"
+#include "send/TempSend.h"
 
 #include <windows.h>
 
@@ -40,13 +41,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
         auto frmMain = std::make_unique<lv::TfrmMain>();
         auto frmFriend = std::make_unique<lv::TfrmFriend>(*frmMain);
-        auto frmSend = std::make_unique<lv::TfrmSend>();
-        auto frmTempSend = std::make_unique<lv::TfrmTempSend>();
+        auto frmSend = std::make_unique<lv::TfrmSend>(*frmMain);
+        auto frmTempSend = std::make_unique<lv::TfrmTempSend>(*frmSend);
         auto frmSet = std::make_unique<lv::TfrmSet>(*frmMain);
         auto frmAbout = std::make_unique<lv::TfrmAbout>(frmMain->VersionText);
         auto frmHelp = std::make_unique<lv::TfrmHelp>();
         auto frmReceive = std::make_unique<lv::TfrmReceive>(*frmMain);
         auto frmHistory = std::make_unique<lv::TfrmHistory>(*frmMain);
+        // The history viewer, made last, owns the send log that the send workers write.
+        frmSend->SetSendLog(frmHistory->SendLog());
         auto capture = std::make_unique<lv::TMessageCapture>(*frmMain, *frmReceive,
                                                              frmHistory->ReceiveLog());
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),

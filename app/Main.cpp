@@ -10,6 +10,8 @@
 #include "friends/FriendEditor.h"
 #include "friends/FriendFile.h"
 #include "presence/PresenceQuery.h"
+#include "send/Send.h"
+#include "send/TempSend.h"
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
 
@@ -366,13 +368,22 @@ void TfrmMain::btDeleteClick() {
 }
 
 void TfrmMain::btTempSendClick() {
-    ShowModalAndPutOnTop(windows_.frmTempSend);
+    if (!windows_.frmTempSend || !windows_.frmSend)
+        return;
+    bool opened = windows_.frmTempSend->Open();
+    PutOnTop();
+    // The send window is up on its own now: the keyboard goes to its text.
+    if (opened)
+        windows_.frmSend->BringForward();
 }
 
 void TfrmMain::lsbNamesDblClick() {
-    if (lsbNames.ItemIndex() < 0)
+    // A double click on the empty part of the list, or no line selected: nothing to open.
+    std::optional<int> index = SelectedFriend();
+    if (!index || !windows_.frmSend)
         return;
-    ShowModalAndPutOnTop(windows_.frmSend);
+    if (windows_.frmSend->OpenForFriend(*index))
+        PutOnTop();
 }
 
 void TfrmMain::btStatusClick() {

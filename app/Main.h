@@ -45,7 +45,9 @@ inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
 class TfrmFriend;
+class TfrmSend;
 class TfrmSet;
+class TfrmTempSend;
 class TMessageCapture;
 
 class TfrmMain : public TForm, public MainHub {
@@ -53,8 +55,8 @@ class TfrmMain : public TForm, public MainHub {
     // The windows the main window opens; they are created after it.
     struct Windows {
         TfrmFriend* frmFriend = nullptr;
-        TForm* frmSend = nullptr;
-        TForm* frmTempSend = nullptr;
+        TfrmSend* frmSend = nullptr;
+        TfrmTempSend* frmTempSend = nullptr;
         TfrmSet* frmSet = nullptr;
         TForm* frmAbout = nullptr;
         TForm* frmHelp = nullptr;

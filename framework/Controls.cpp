@@ -214,6 +214,65 @@ void TMemo::Create(TForm& form, int id, int left, int top, int width, int height
     SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
 }
 
+TMemo::~TMemo() {
+    if (subclassed_ && Handle() && IsWindow(Handle()))
+        RemoveWindowSubclass(Handle(), EditorProc, 0);
+}
+
+void TMemo::CreateEditor(TForm& form, int id, int left, int top, int width, int height) {
+    // No ES_AUTOHSCROLL: lines wrap at the edge.
+    DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL |
+                  WS_TABSTOP;
+    CreateControl(form, id, WC_EDITW, "", style, WS_EX_CLIENTEDGE, left, top, width, height);
+    SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(Handle(), EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    subclassed_ = true;
+}
+
+LRESULT CALLBACK TMemo::EditorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR self) {
+    auto* memo = reinterpret_cast<TMemo*>(self);
+    switch (message) {
+    case WM_GETDLGCODE: {
+        LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN) {
+            // Enter is the memo's (a new line, or its key handler's); Esc is the form's.
+            if (msg->wParam == VK_RETURN)
+                code |= DLGC_WANTALLKEYS;
+            else if (msg->wParam == VK_ESCAPE)
+                code &= ~DLGC_WANTALLKEYS;
+        }
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (memo->OnKeyDown) {
+            unsigned shift = (GetKeyState(VK_SHIFT) < 0 ? ssShift : 0u) |
+                             (GetKeyState(VK_MENU) < 0 ? ssAlt : 0u) |
+                             (GetKeyState(VK_CONTROL) < 0 ? ssCtrl : 0u);
+            memo->swallowChar_ = false;
+            if (memo->OnKeyDown(static_cast<WORD>(wParam), shift)) {
+                // The character the key would type follows as WM_CHAR: not typed either.
+                memo->swallowChar_ = true;
+                return 0;
+            }
+        }
+        break;
+    case WM_CHAR:
+        if (memo->swallowChar_) {
+            // Only the control character such a key makes (Ctrl+Enter: a line feed); a key
+            // used up without one leaves the next typed character alone.
+            memo->swallowChar_ = false;
+            if (wParam < 0x20)
+                return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 void TMemo::AppendLine(std::string_view gbk) {
     std::wstring line = ToWide(gbk) + L"\r\n";
     LRESULT end = GetWindowTextLengthW(Handle());

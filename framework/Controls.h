@@ -102,17 +102,34 @@ class TListBox : public TControl {
                                          UINT_PTR id, DWORD_PTR self);
 };
 
+// The modifier keys held with a key, as a key handler gets them.
+enum ShiftState : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+
 // Multi-line edit. Lines are ended by CR LF; AppendLine adds one line and scrolls it into
 // view.
 class TMemo : public TControl {
   public:
+    ~TMemo() override;
     void Create(TForm& form, int id, int left, int top, int width, int height, bool readOnly);
+    // Text the user writes: Enter makes a new line (it does not press the form's default
+    // button; Esc still presses the cancel button), long lines wrap, both scroll bars.
+    void CreateEditor(TForm& form, int id, int left, int top, int width, int height);
 
     void AppendLine(std::string_view gbk);
     void Clear();
     std::vector<std::string> Lines() const;
     int LineCount() const;
     std::string Line(int index) const;
+
+    // Editors only: sees each key pressed in the memo first, with the ShiftState bits held;
+    // true uses the key up (the memo neither acts on it nor types it).
+    std::function<bool(WORD key, unsigned shift)> OnKeyDown;
+
+  private:
+    static LRESULT CALLBACK EditorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR self);
+    bool subclassed_ = false;
+    bool swallowChar_ = false;
 };
 
 // How a control's edge is drawn: Lowered is the deep edge of an edit box (a panel's

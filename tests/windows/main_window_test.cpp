@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include "app/Main.h"
-#include "app/Windows.h"
 #include "capture/Receive.h"
 #include "info/Help.h"
 #include "framework/Gbk.h"

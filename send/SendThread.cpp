@@ -1,0 +1,94 @@
+#include "send/SendThread.h"
+
+#include "framework/Application.h"
+#include "framework/Gbk.h"
+#include "hub/MainHub.h"
+#include "messenger/NetMessage.h"
+#include "messenger/Sender.h"
+#include "send/SendRecord.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace lv {
+namespace {
+
+constexpr size_t kBufferSlack = 10;
+
+LogTime LocalNow() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return LogTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute};
+}
+
+const wchar_t* Units(const std::string& buffer) {
+    // std::string's storage is suitably aligned for wchar_t (it comes from operator new).
+    return reinterpret_cast<const wchar_t*>(buffer.data());
+}
+
+} // namespace
+
+std::string WideSendBuffer(std::string_view gbk) {
+    std::wstring wide = ToWide(gbk);
+    const size_t units = wide.size() + 1;
+    std::string buffer(units * 2 + kBufferSlack, '\0');
+    std::memcpy(buffer.data(), wide.c_str(), units * 2);
+    return buffer;
+}
+
+std::string SentText(const std::string& buffer) {
+    return ToGbk(std::wstring_view(Units(buffer)));
+}
+
+SendOutcome PerformSend(const SendJob& job, const SendContext& context) {
+    context.statusLine(job.name + kSendingSuffix);
+
+    const std::string address = WideSendBuffer(job.address);
+    const std::string sender = WideSendBuffer(job.senderName);
+    const std::string message = WideSendBuffer(job.text);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    const auto length = static_cast<unsigned long>(message.size());
+
+    SendOutcome outcome;
+    outcome.status = context.send ? context.send(nullptr, Units(address), Units(sender), bytes, length)
+                                  : NetMessageBufferSend(nullptr, Units(address), Units(sender),
+                                                         bytes, length);
+    if (outcome.status == 0) {
+        LogTime now = context.clock ? context.clock() : LocalNow();
+        // Address and text as sent: through UTF-16 and back.
+        outcome.logWrite = context.log->Prepend(
+            SendRecordText(now, job.name, SentText(address), SentText(message)));
+    }
+
+    context.statusLine(job.name + ":" + (outcome.status == 0 ? kSentResult : kFailedResult));
+    if (outcome.status == 0 && outcome.logWrite == LogWrite::Failed)
+        context.statusLine(kSendLogFailedText);
+    // The user learns why a long text did not go: the sending side refuses more than the
+    // protocol limit, a receiver answers "no room" for more than it takes.
+    if (outcome.status == messenger::status::kInvalidParameter &&
+        SentText(message).size() > messenger::kMaxSendTextBytes)
+        context.statusLine(kTooLongText);
+    else if (outcome.status == messenger::status::kBadReceive)
+        context.statusLine(kNotTakenText);
+    return outcome;
+}
+
+TSendThread::TSendThread(SendJob job, SendContext context)
+    : TThread(true), job_(std::move(job)), context_(std::move(context)) {
+    Start();
+}
+
+void TSendThread::Execute() {
+    PerformSend(job_, context_);
+}
+
+std::function<void(std::string)> PostedStatusLines(MainHub& hub) {
+    return [hub = &hub](std::string line) {
+        // Runs on the main thread, and only while the windows exist; refused (the line
+        // dropped) once the program is ending.
+        App().Post([hub, line = std::move(line)] { hub->AddStatusLine(line); });
+    };
+}
+
+} // namespace lv
