@@ -29,36 +29,8 @@ lv_start "$app/msgsvc.exe"
 msgsvc_wait_listening "$app" || { echo "msgsvc.exe did not start"; LV_FAILS=1; lv_finish; }
 
 smb="$LV_DIR/smbd"
-rm -rf "$smb"
-mkdir -p "$smb"/{lock,state,cache,private,pid,inbox,tmp}
-chmod 777 "$smb/inbox" "$smb/tmp"
-cat >"$smb/smb.conf" <<CONF
-[global]
-  smb ports = 11446
-  interfaces = lo
-  bind interfaces only = yes
-  disable netbios = yes
-  server min protocol = NT1
-  server role = standalone server
-  lock directory = $smb/lock
-  state directory = $smb/state
-  cache directory = $smb/cache
-  private dir = $smb/private
-  pid directory = $smb/pid
-  log file = $smb/log.%m
-  log level = 0
-  load printers = no
-  dos charset = CP936
-  message command = /bin/sh -c 'cp %s $smb/inbox/; rm %s' &
-CONF
-# In a session of its own: on SIGTERM smbd signals its whole process group.
-setsid /usr/sbin/smbd -F --no-process-group -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
-smbd_pid=$!
-trap 'kill $smbd_pid 2>/dev/null; bench_stop_xvfb' EXIT
-for _ in $(seq 100); do
-  (exec 3<>/dev/tcp/127.0.0.1/11446) 2>/dev/null && break
-  sleep 0.1
-done
+smbd_start "$smb" 11446 "" || echo "smbd did not start"
+trap 'smbd_stop; bench_stop_xvfb' EXIT
 
 echo "load: $total messages over $connections persistent sessions"
 start=$(date +%s%N)
@@ -84,6 +56,5 @@ echo "smbd:       accepted ${s_ok:-0}, refused ${s_refused:-?} in ${s_ms:-?} ms:
   echo "msgsvc.exe / smbd: $(echo "scale=2; $m_rate / $s_rate" | bc)"
 
 [ "${m_ok:-0}" = "$total" ] && [ "$popups" = "$total" ] && [ "${s_ok:-0}" = "$total" ] && [ "$(files)" = "$total" ] || LV_FAILS=1
-kill $smbd_pid 2>/dev/null
-wait $smbd_pid 2>/dev/null
+smbd_stop
 lv_finish >/dev/null

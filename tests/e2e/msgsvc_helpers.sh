@@ -69,3 +69,45 @@ msgsvc_wait_listening() {
   done
   return 1
 }
+
+# smbd_start DIR PORT [COPY]: Samba's smbd on 127.0.0.1:PORT, everything in DIR, with a
+# `message command` that copies each message into DIR/inbox: as COPY (default
+# from-<sender>.txt), or under its own temporary name when COPY is empty. Sets SMBD_PID;
+# false when smbd never listened.
+smbd_start() {
+  local smb=$1 port=$2 copy=${3-from-%f.txt} _
+  rm -rf "$smb"
+  mkdir -p "$smb"/{lock,state,cache,private,pid,inbox}
+  chmod 777 "$smb/inbox"
+  cat >"$smb/smb.conf" <<CONF
+[global]
+  smb ports = $port
+  interfaces = lo
+  bind interfaces only = yes
+  disable netbios = yes
+  server min protocol = NT1
+  server role = standalone server
+  lock directory = $smb/lock
+  state directory = $smb/state
+  cache directory = $smb/cache
+  private dir = $smb/private
+  pid directory = $smb/pid
+  log file = $smb/log.%m
+  load printers = no
+  dos charset = CP936
+  message command = /bin/sh -c 'cp %s $smb/inbox/$copy; rm %s' &
+CONF
+  # In a session of its own: on SIGTERM smbd signals its whole process group.
+  setsid /usr/sbin/smbd -F --no-process-group --debug-stdout -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
+  SMBD_PID=$!
+  for _ in $(seq 100); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+smbd_stop() {
+  kill "$SMBD_PID" 2>/dev/null
+  wait "$SMBD_PID" 2>/dev/null
+}

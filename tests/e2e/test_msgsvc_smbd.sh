@@ -19,35 +19,8 @@ lv_install "$app" lvsend.exe
 msgsvc_ini "$app" 127.0.0.1
 
 smb="$LV_DIR/smbd"
-rm -rf "$smb"
-mkdir -p "$smb"/{lock,state,cache,private,pid,inbox}
-chmod 777 "$smb/inbox"
-cat >"$smb/smb.conf" <<CONF
-[global]
-  smb ports = 1139
-  interfaces = lo
-  bind interfaces only = yes
-  disable netbios = yes
-  server min protocol = NT1
-  server role = standalone server
-  lock directory = $smb/lock
-  state directory = $smb/state
-  cache directory = $smb/cache
-  private dir = $smb/private
-  pid directory = $smb/pid
-  log file = $smb/log.%m
-  load printers = no
-  dos charset = CP936
-  message command = /bin/sh -c 'cp %s $smb/inbox/from-%f.txt; rm %s' &
-CONF
-# In a session of its own: on SIGTERM smbd signals its whole process group.
-setsid /usr/sbin/smbd -F --no-process-group --debug-stdout -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
-smbd_pid=$!
-trap 'kill $smbd_pid 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  (exec 3<>/dev/tcp/127.0.0.1/1139) 2>/dev/null && break
-  sleep 0.1
-done
+smbd_start "$smb" 1139 || echo "smbd did not start"
+trap 'smbd_stop' EXIT
 
 status=$("$WINE64" "$app/lvsend.exe" 127.0.0.1 "张三" $'你好，Samba\r\n第二行 second line' </dev/null 2>/dev/null | tr -d '\r')
 check_eq "NetMessageBufferSend to smbd returns 0" 0 "$status"
@@ -70,6 +43,5 @@ check "from the sender given" test -f "$smb/inbox/from-lisi.txt"
 check_eq "and arrives whole, no character broken" "$(printf '%s' "$long" | tr -d '\r' | od -An -tx1)" \
   "$(od -An -tx1 <"${files[0]:-/dev/null}" 2>/dev/null)"
 
-kill $smbd_pid 2>/dev/null
-wait $smbd_pid 2>/dev/null
+smbd_stop
 lv_finish

@@ -3,6 +3,7 @@
 # friend menu, a Chinese two-line text, Ctrl+Enter. The file smbd's message command writes
 # must hold exactly the text (UTF-8, CR dropped), and Lumivale logs the message as sent.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/msgsvc_helpers.sh"
 
 if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
   echo "FAIL: this test needs root (smbd hands messages over as nobody) and /usr/sbin/smbd"
@@ -26,34 +27,8 @@ shown() {
 # smbd on 127.0.0.1; Lumivale's own msgsvc.exe listens on 127.0.0.32 at the same port, which
 # is also the port its sends go to.
 smb="$LV_DIR/smbd"
-rm -rf "$smb"
-mkdir -p "$smb"/{lock,state,cache,private,pid,inbox}
-chmod 777 "$smb/inbox"
-cat >"$smb/smb.conf" <<CONF
-[global]
-  smb ports = $PORT
-  interfaces = lo
-  bind interfaces only = yes
-  disable netbios = yes
-  server min protocol = NT1
-  server role = standalone server
-  lock directory = $smb/lock
-  state directory = $smb/state
-  cache directory = $smb/cache
-  private dir = $smb/private
-  pid directory = $smb/pid
-  log file = $smb/log.%m
-  load printers = no
-  dos charset = CP936
-  message command = /bin/sh -c 'cp %s $smb/inbox/from-%f.txt; rm %s' &
-CONF
-setsid /usr/sbin/smbd -F --no-process-group --debug-stdout -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
-smbd_pid=$!
-trap 'kill $smbd_pid 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null && break
-  sleep 0.1
-done
+smbd_start "$smb" "$PORT" || echo "smbd did not start"
+trap 'smbd_stop' EXIT
 
 lv_prefix main
 app="$LV_DIR/app"
@@ -95,6 +70,5 @@ lv_driver wait dialog:请留步 10000 >/dev/null && lv_driver click dialog:请�
 lv_wait_exit "$lvpid" 20
 check_eq "Exit ends the program" 0 "$?"
 
-kill $smbd_pid 2>/dev/null
-wait $smbd_pid 2>/dev/null
+smbd_stop
 lv_finish

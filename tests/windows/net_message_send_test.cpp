@@ -16,96 +16,21 @@
 #include <gtest/gtest.h>
 
 #include "framework/Gbk.h"
+#include "LoopbackListener.h"
 
 using namespace lv::messenger;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A loopback listener on 127.0.0.1 with a port of the system's choosing. Each accepted
-// connection goes to `serve`, one at a time, on the listener's own thread. Everything is
-// bounded: the thread stops when asked or after 20 s.
-class Listener {
-  public:
-    using Serve = std::function<void(SOCKET, const std::atomic<bool>& stop)>;
+using Listener = lvtest::LoopbackListener;
 
-    explicit Listener(Serve serve) : serve_(std::move(serve)) {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(sock_, 4);
-        int len = sizeof addr;
-        getsockname(sock_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Listener() {
-        stop_ = true;
-        thread_.join();
-        closesocket(sock_);
-        WSACleanup();
-    }
-    uint16_t port() const { return port_; }
-    int accepted() const { return accepted_; }
-
-  private:
-    void Run() {
-        auto end = Clock::now() + std::chrono::seconds(20);
-        while (!stop_ && Clock::now() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(sock_, &readable);
-            timeval tv{0, 50000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
-                continue;
-            SOCKET peer = accept(sock_, nullptr, nullptr);
-            if (peer == INVALID_SOCKET)
-                continue;
-            ++accepted_;
-            serve_(peer, stop_);
-            closesocket(peer);
-        }
-    }
-
-    Serve serve_;
-    SOCKET sock_ = INVALID_SOCKET;
-    uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> accepted_{0};
-    std::thread thread_;
-};
-
-// Runs a Receiver on the connection until it closes, fails or 10 s pass.
+// A Messenger service that keeps what it receives in `got`.
 Listener::Serve ReceiverServe(std::vector<Message>& got, bool accept = true) {
-    return [&got, accept](SOCKET peer, const std::atomic<bool>& stop) {
-        Receiver receiver([&got, accept](const Message& m) {
-            got.push_back(m);
-            return accept;
-        });
-        auto end = Clock::now() + std::chrono::seconds(10);
-        while (!stop && Clock::now() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(peer, &readable);
-            timeval tv{0, 50000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
-                continue;
-            char buffer[1024];
-            int n = recv(peer, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                return;
-            std::string reply;
-            bool open = receiver.Feed(std::string_view(buffer, static_cast<size_t>(n)), reply);
-            if (!reply.empty())
-                send(peer, reply.data(), static_cast<int>(reply.size()), 0);
-            if (!open)
-                return;
-        }
-    };
+    return lvtest::ReceiverServe([&got, accept](const Message& m) {
+        got.push_back(m);
+        return accept;
+    });
 }
 
 // The buffer the send window hands over: UTF-16 text, its null and 10 more bytes.

@@ -1,3 +1,4 @@
+#include "LoopbackListener.h"
 #include "TestSupport.h"
 
 #include "app/Main.h"
@@ -31,34 +32,22 @@ using namespace lv::messenger;
 const lv::LogTime kTime{2003, 12, 1, 9, 5};
 const std::string kOldLog = lv::SendRecordText({2003, 1, 5, 9, 7}, "王五", "10.0.0.9", "旧的");
 
-// A Messenger receiver on 127.0.0.1 at a port of the system's choosing, taking one
-// connection at a time on its own thread, for at most 20 s.
+// A Messenger receiver on 127.0.0.1 at a port of the system's choosing, keeping what it
+// receives.
 class Listener {
   public:
-    explicit Listener(ReceiverLimits limits = {}) : limits_(limits) {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(sock_, 16);
-        int len = sizeof addr;
-        getsockname(sock_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Listener() {
-        stop_ = true;
-        thread_.join();
-        closesocket(sock_);
-        WSACleanup();
-    }
+    explicit Listener(ReceiverLimits limits = {})
+        : listener_(lvtest::ReceiverServe(
+              [this](const Message& m) {
+                  std::lock_guard<std::mutex> hold(lock_);
+                  got_.push_back(m);
+                  return true;
+              },
+              limits)) {}
     // A send function for the send window's workers: our NetMessageBufferSend aimed here.
     lv::MessageSendFunction Send() const {
         SendOptions options;
-        options.port = port_;
+        options.port = listener_.port();
         options.sessionRequest = false;
         options.connectTimeoutMs = 2000;
         options.replyTimeoutMs = 2000;
@@ -73,57 +62,10 @@ class Listener {
     }
 
   private:
-    void Run() {
-        auto end = GetTickCount64() + 20000;
-        while (!stop_ && GetTickCount64() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(sock_, &readable);
-            timeval tv{0, 20000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
-                continue;
-            SOCKET peer = accept(sock_, nullptr, nullptr);
-            if (peer != INVALID_SOCKET)
-                Serve(peer);
-        }
-    }
-    void Serve(SOCKET peer) {
-        Receiver receiver(
-            [this](const Message& m) {
-                std::lock_guard<std::mutex> hold(lock_);
-                got_.push_back(m);
-                return true;
-            },
-            limits_);
-        auto end = GetTickCount64() + 5000;
-        while (!stop_ && GetTickCount64() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(peer, &readable);
-            timeval tv{0, 20000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
-                continue;
-            char buffer[2048];
-            int n = recv(peer, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            std::string reply;
-            bool open = receiver.Feed(std::string_view(buffer, static_cast<size_t>(n)), reply);
-            if (!reply.empty())
-                send(peer, reply.data(), static_cast<int>(reply.size()), 0);
-            if (!open)
-                break;
-        }
-        closesocket(peer);
-    }
-
-    ReceiverLimits limits_;
-    SOCKET sock_ = INVALID_SOCKET;
-    uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
     std::mutex lock_;
     std::vector<Message> got_;
-    std::thread thread_;
+    // Last: its thread stops before the messages it fills go.
+    lvtest::LoopbackListener listener_;
 };
 
 // The main window with two friends, the history viewer (owner of the send log), the send
