@@ -63,6 +63,25 @@ lv_start() {
 
 lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
 
+# lv_shown TITLE 1|0: waits up to 10 s until a window of that caption is (1) or is not (0)
+# shown. Windows that close by hiding still exist, so "wait" and "gone" cannot tell.
+lv_shown() {
+  local _
+  for _ in $(seq 50); do
+    [ "$(lv_driver visible "$1")" == "$2" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# lv_window_shot TITLE FILE: a screenshot of that window alone (PNG), checked to exist.
+lv_window_shot() {
+  local left top right bottom cw ch
+  read -r left top right bottom cw ch < <(lv_driver rect "$1")
+  import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$2" 2>/dev/null
+  check "screenshot of $1 ($2)" test -s "$2"
+}
+
 # Screenshot of the whole X display into FILE (PNG).
 lv_screenshot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
 

@@ -13,17 +13,6 @@ ADD="添加好友" EDIT="修改好友信息"
 # FRIENDS.DAT as readable text: NULs as "|", GBK as UTF-8.
 friends_file() { tr '\0' '|' <"$app/FRIENDS.DAT" | iconv -f GBK -t UTF-8; }
 names() { lv_driver items Lumivale "$LSB_NAMES" | paste -sd,; }
-# shown TITLE 1|0: waits up to 10 s until a window of that caption is (1) or is not (0)
-# shown. The editor is hidden, not destroyed, when it closes, so "wait" and "gone" (which
-# also see hidden windows) cannot tell.
-shown() {
-  local i
-  for i in $(seq 50); do
-    [ "$(lv_driver visible "$1")" == "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
 
 lv_prefix friend
 app="$LV_DIR/app"
@@ -41,7 +30,7 @@ check_eq "the friend from the file" "王五" "$(names)"
 
 # Add.
 lv_driver click Lumivale "$BT_ADD" >/dev/null
-check "添加(&A) opens the editor in add mode" shown "$ADD" 1
+check "添加(&A) opens the editor in add mode" lv_shown "$ADD" 1
 sleep 0.5
 read -r left top right bottom cw ch < <(lv_driver rect "$ADD")
 check_eq "client area" "249 166" "$cw $ch"
@@ -54,13 +43,13 @@ shot="$LV_WORK/friend-editor.png"
 import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$shot" 2>/dev/null
 check "screenshot of the editor saved ($shot)" test -s "$shot"
 lv_driver click "$ADD" "$BT_OK" >/dev/null
-check "OK closes the editor" shown "$ADD" 0
+check "OK closes the editor" lv_shown "$ADD" 0
 check_eq "the new friend is the last line" "王五,张三" "$(names)"
 check_eq "FRIENDS.DAT with two friends" "1 2 |我|王五|192.168.0.9|张三|192.168.0.7|END" "$(friends_file)"
 
 # A duplicate name is refused and the editor stays open with its input.
 lv_driver click Lumivale "$BT_ADD" >/dev/null
-check "the editor opens again" shown "$ADD" 1
+check "the editor opens again" lv_shown "$ADD" 1
 lv_driver settext "$ADD" "$EDT_NAME" "王五" >/dev/null
 lv_driver click "$ADD" "$BT_OK" >/dev/null
 check "a duplicate is refused with a box" lv_driver wait dialog:错误 10000
@@ -69,20 +58,20 @@ lv_driver click dialog:错误 1 >/dev/null # OK
 lv_driver gone dialog:错误 5000
 check_eq "the editor is still open with its input" "王五" "$(lv_driver text "$ADD" "$EDT_NAME")"
 lv_driver close "$ADD" >/dev/null
-check "the close box closes it" shown "$ADD" 0
+check "the close box closes it" lv_shown "$ADD" 0
 check_eq "the close box adds nothing" "王五,张三" "$(names)"
 check_eq "FRIENDS.DAT unchanged" "1 2 |我|王五|192.168.0.9|张三|192.168.0.7|END" "$(friends_file)"
 
 # Edit the second friend.
 lv_driver select Lumivale "$LSB_NAMES" 1 >/dev/null
 lv_driver click Lumivale "$BT_EDIT" >/dev/null
-check "编辑(&E) opens the editor in edit mode" shown "$EDIT" 1
+check "编辑(&E) opens the editor in edit mode" lv_shown "$EDIT" 1
 check_eq "the friend's name shown" "张三" "$(lv_driver text "$EDIT" "$EDT_NAME")"
 check_eq "the friend's address shown" "192.168.0.7" "$(lv_driver text "$EDIT" "$EDT_IP")"
 lv_driver settext "$EDIT" "$EDT_NAME" "张三丰" >/dev/null
 lv_driver settext "$EDIT" "$EDT_IP" "pc-zhang" >/dev/null
 lv_driver click "$EDIT" "$BT_OK" >/dev/null
-check "OK closes it" shown "$EDIT" 0
+check "OK closes it" lv_shown "$EDIT" 0
 check_eq "the line renamed in place" "王五,张三丰" "$(names)"
 check_eq "FRIENDS.DAT edited" "1 2 |我|王五|192.168.0.9|张三丰|pc-zhang|END" "$(friends_file)"
 

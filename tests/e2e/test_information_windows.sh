@@ -33,12 +33,6 @@ check "main window appears" lv_driver wait Lumivale 30000
 msgsvc_wait_listening "$app" || true
 check "Lumivale started its msgsvc.exe" grep -q "listening on 127.0.0.1:$PORT" "$app/msgsvc.log"
 
-shot() { # TITLE FILE: the window alone
-  local left top right bottom cw ch
-  read -r left top right bottom cw ch < <(lv_driver rect "$1")
-  import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$2" 2>/dev/null
-  check "screenshot of $1 ($2)" test -s "$2"
-}
 
 send() { printf '%s' "$2" | timeout 20 smbclient -M LUMIVALE -I 127.0.0.1 -p "$PORT" -U "$1%" \
   --option='dos charset=CP936' >"$LV_DIR/smbclient.out" 2>&1; ! grep -q NT_STATUS "$LV_DIR/smbclient.out"; }
@@ -58,7 +52,7 @@ sleep 0.5
 check_eq "the oldest message first: its sender" "张三" "$(lv_driver text "$RECEIVE" $EDT_SENDER)"
 check "its body" grep -q "第二行 second line" <(lv_driver text "$RECEIVE" $MM_CONTENT)
 check_eq "下一个>> enabled: another waits" 1 "$(lv_driver enabled "$RECEIVE" $BT_NEXT)"
-shot "$RECEIVE" "$LV_WORK/receive-window.png"
+lv_window_shot "$RECEIVE" "$LV_WORK/receive-window.png"
 lv_driver click "$RECEIVE" $BT_NEXT >/dev/null
 sleep 0.5
 check_eq "下一个>> shows the second" "李四" "$(lv_driver text "$RECEIVE" $EDT_SENDER)"
@@ -78,7 +72,7 @@ sleep 0.5
 recv=$(lv_driver text "$HISTORY" $MM_RECEIVE_HISTORY)
 check "received records, newest first" test "$(grep -n '发送者:李四' <<<"$recv" | cut -d: -f1)" -lt "$(grep -n '发送者:张三' <<<"$recv" | cut -d: -f1)"
 check "the old sent record, loaded" grep -q "旧的发送记录" <(lv_driver text "$HISTORY" $MM_SEND_HISTORY)
-shot "$HISTORY" "$LV_WORK/history-window.png"
+lv_window_shot "$HISTORY" "$LV_WORK/history-window.png"
 lv_driver click "$HISTORY" $BT_HISTORY_CLOSE >/dev/null
 sleep 0.5
 check_eq "关闭 hides it" 0 "$(lv_driver visible "$HISTORY")"
@@ -87,7 +81,7 @@ lv_driver command Lumivale $LV_MN_HELP >/dev/null
 check "帮助 opens the help window" lv_driver wait "$HELP" 10000
 sleep 0.5
 check "it shows README.TXT" grep -q "smbclient" <(lv_driver text "$HELP" $MM_HELP)
-shot "$HELP" "$LV_WORK/help-window.png"
+lv_window_shot "$HELP" "$LV_WORK/help-window.png"
 lv_driver click "$HELP" $BT_HELP_OK >/dev/null
 sleep 0.5
 check_eq "确定 closes it" 0 "$(lv_driver visible "$HELP")"
@@ -96,7 +90,7 @@ lv_driver command Lumivale $LV_MN_ABOUT >/dev/null
 check "关于 opens the about box" lv_driver wait "$ABOUT" 10000
 sleep 0.5
 check_eq "the version" "1.32" "$(lv_driver text "$ABOUT" $LB_VERSION)"
-shot "$ABOUT" "$LV_WORK/about-box.png"
+lv_window_shot "$ABOUT" "$LV_WORK/about-box.png"
 lv_driver click "$ABOUT" $BT_ABOUT_OK >/dev/null
 sleep 0.5
 check_eq "确定 closes it" 0 "$(lv_driver visible "$ABOUT")"

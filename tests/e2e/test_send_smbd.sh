@@ -15,14 +15,6 @@ PORT=11432
 LSB_NAMES=105 MM_OUTPUT=108 MN_SEND=211 MM_CONTENT=706 LV_MN_EXIT=207
 SEND="发送信息"
 
-shown() {
-  local i
-  for i in $(seq 50); do
-    [ "$(lv_driver visible "$1")" == "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
 
 # smbd on 127.0.0.1; Lumivale's own msgsvc.exe listens on 127.0.0.32 at the same port, which
 # is also the port its sends go to.
@@ -46,13 +38,13 @@ sleep 1
 
 lv_driver select Lumivale "$LSB_NAMES" 0 >/dev/null
 lv_driver command Lumivale "$MN_SEND" >/dev/null
-check "the send window opens for Samba" shown "$SEND" 1
+check "the send window opens for Samba" lv_shown "$SEND" 1
 lv_driver settext "$SEND" "$MM_CONTENT" $'你好，Samba！\r\n第二行 second line' >/dev/null
 xwin=$(xdotool search --onlyvisible --name "^$SEND\$" 2>/dev/null | head -1)
 xdotool windowfocus --sync "$xwin" 2>/dev/null
 sleep 0.3
 xdotool key ctrl+Return
-check "Ctrl+Enter sends and closes the window" shown "$SEND" 0
+check "Ctrl+Enter sends and closes the window" lv_shown "$SEND" 0
 
 for _ in $(seq 100); do ls "$smb"/inbox/from-*.txt >/dev/null 2>&1 && break; sleep 0.2; done
 files=("$smb"/inbox/from-*.txt)

@@ -17,22 +17,6 @@ LB_NAME=702 LB_IP=704 MM_CONTENT=706
 EDT_TEMP_IP=721 BT_TEMP_OK=722
 ADD="添加好友" SEND="发送信息" PROMPT="请输入"
 
-# shown TITLE 1|0: waits up to 10 s until a window of that caption is (1) or is not (0)
-# shown; hidden windows still exist, so "wait" and "gone" cannot tell.
-shown() {
-  local i
-  for i in $(seq 50); do
-    [ "$(lv_driver visible "$1")" == "$2" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
-shot() { # TITLE FILE: the window alone
-  local left top right bottom cw ch
-  read -r left top right bottom cw ch < <(lv_driver rect "$1")
-  import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$2" 2>/dev/null
-  check "screenshot of $1 ($2)" test -s "$2"
-}
 # ctrl_enter TITLE: Ctrl+Enter typed into that window, as the user's keyboard would: the X
 # window gets the focus (Wine activates it, the text has the keyboard), then the keys go
 # through XTEST. (Not "key --window": those are synthetic events, whose Enter release Wine
@@ -83,17 +67,17 @@ done
 # On A: add B with the friend editor.
 export WINEPREFIX=${prefix[A]}
 lv_driver click Lumivale "$BT_ADD" >/dev/null
-check "the friend editor opens" shown "$ADD" 1
+check "the friend editor opens" lv_shown "$ADD" 1
 lv_driver settext "$ADD" "$EDT_NAME" "小红" >/dev/null
 lv_driver settext "$ADD" "$EDT_IP" "$ADDR_B" >/dev/null
 lv_driver click "$ADD" "$BT_OK" >/dev/null
-check "OK closes it" shown "$ADD" 0
+check "OK closes it" lv_shown "$ADD" 0
 check_eq "B is A's second friend" "王五,小红" "$(lv_driver items Lumivale "$LSB_NAMES" | paste -sd,)"
 
 # The send window for B: its line selected, then the friend menu's 发送(&S).
 lv_driver select Lumivale "$LSB_NAMES" 1 >/dev/null
 lv_driver command Lumivale "$MN_SEND" >/dev/null
-check "发送(&S) opens the send window" shown "$SEND" 1
+check "发送(&S) opens the send window" lv_shown "$SEND" 1
 check_eq "addressed to B by name" "小红" "$(lv_driver text "$SEND" "$LB_NAME")"
 check_eq "and address" "$ADDR_B" "$(lv_driver text "$SEND" "$LB_IP")"
 check_eq "with an empty text" "" "$(lv_driver text "$SEND" "$MM_CONTENT")"
@@ -102,9 +86,9 @@ check_eq "client area 377 × 364" "377 364" "$cw $ch"
 text=$'你好，小红！\r\n第二行：来自小明的消息'
 lv_driver settext "$SEND" "$MM_CONTENT" "$text" >/dev/null
 sleep 0.5
-shot "$SEND" "$LV_WORK/send-window.png"
+lv_window_shot "$SEND" "$LV_WORK/send-window.png"
 check "Ctrl+Enter typed into the send window" ctrl_enter "$SEND"
-check "sends and closes the window" shown "$SEND" 0
+check "sends and closes the window" lv_shown "$SEND" 0
 
 # B captures it.
 for _ in $(seq 100); do [ "$(records "${dir[B]}/receive.txt")" -ge 1 ] && break; sleep 0.1; done
@@ -127,21 +111,21 @@ check_eq "nine lines in all, the last four empty" 9 "$(utf8 "${dir[A]}/send.txt"
 
 # Ad-hoc: the prompt, B's address typed, OK; the send window opens on its own.
 lv_driver click Lumivale "$BT_TEMPSEND" >/dev/null
-check "临发(&T) opens the prompt" shown "$PROMPT" 1
+check "临发(&T) opens the prompt" lv_shown "$PROMPT" 1
 read -r _ _ _ _ cw ch < <(lv_driver rect "$PROMPT")
 check_eq "prompt client area 265 × 103" "265 103" "$cw $ch"
 lv_driver settext "$PROMPT" "$EDT_TEMP_IP" "$ADDR_B" >/dev/null
 sleep 0.5
-shot "$PROMPT" "$LV_WORK/adhoc-prompt.png"
+lv_window_shot "$PROMPT" "$LV_WORK/adhoc-prompt.png"
 lv_driver click "$PROMPT" "$BT_TEMP_OK" >/dev/null
-check "OK closes the prompt" shown "$PROMPT" 0
-check "and shows the send window" shown "$SEND" 1
+check "OK closes the prompt" lv_shown "$PROMPT" 0
+check "and shows the send window" lv_shown "$SEND" 1
 check_eq "under the ad-hoc name" "（临时发送）" "$(lv_driver text "$SEND" "$LB_NAME")"
 check_eq "to the address typed" "$ADDR_B" "$(lv_driver text "$SEND" "$LB_IP")"
 check_eq "the main window stays usable" 1 "$(lv_driver enabled Lumivale "$BT_ADD")"
 lv_driver settext "$SEND" "$MM_CONTENT" "临时发送的一条" >/dev/null
 check "Ctrl+Enter in the ad-hoc send window" ctrl_enter "$SEND"
-check "sends and closes it" shown "$SEND" 0
+check "sends and closes it" lv_shown "$SEND" 0
 for _ in $(seq 100); do [ "$(records "${dir[B]}/receive.txt")" -ge 2 ] && break; sleep 0.1; done
 check "B captures the ad-hoc message" grep -qx "临时发送的一条" <<<"$(utf8 "${dir[B]}/receive.txt")"
 for _ in $(seq 50); do [ "$(records "${dir[A]}/send.txt")" -ge 2 ] && break; sleep 0.2; done
