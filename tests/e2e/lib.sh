@@ -63,6 +63,16 @@ lv_start() {
 
 lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
 
+# lv_exit PID: the main menu's Exit, its question answered Yes, and the program (started
+# with lv_start as PID) ended with code 0 -- each step checked.
+lv_exit() {
+  lv_driver command Lumivale 207 >/dev/null # the main menu's 退出(&E)
+  check "Exit asks first" lv_driver wait dialog:请留步 10000
+  lv_driver click dialog:请留步 6 >/dev/null
+  lv_wait_exit "$1" 20
+  check_eq "Exit ends the program" 0 "$?"
+}
+
 # lv_shown TITLE 1|0: waits up to 10 s until a window of that caption is (1) or is not (0)
 # shown. Windows that close by hiding still exist, so "wait" and "gone" cannot tell.
 lv_shown() {

@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/msgsvc_helpers.sh"
 
-LV_BT_HISTORY=107 LV_MN_HELP=204 LV_MN_ABOUT=205 LV_MN_EXIT=207
+LV_BT_HISTORY=107 LV_MN_HELP=204 LV_MN_ABOUT=205
 RECEIVE="收到信息" HISTORY="Lumivale－查看聊天记录" HELP="Lumivale使用说明" ABOUT="关于Lumivale"
 # Control IDs: capture/Receive.h, info/History.h, info/Help.h.
 EDT_SENDER=501 MM_CONTENT=503 BT_RECEIVE_CLOSE=504 BT_NEXT=505
@@ -95,10 +95,6 @@ lv_driver click "$ABOUT" $BT_ABOUT_OK >/dev/null
 sleep 0.5
 check_eq "确定 closes it" 0 "$(lv_driver visible "$ABOUT")"
 
-lv_driver command Lumivale "$LV_MN_EXIT" >/dev/null
-check "Exit asks first" lv_driver wait dialog:请留步 10000
-lv_driver click dialog:请留步 6 >/dev/null
-lv_wait_exit "$lvpid" 20
-check_eq "Exit ends the program" 0 "$?"
+lv_exit "$lvpid"
 kill "$LV_TYPING_PID" 2>/dev/null
 lv_finish
