@@ -57,8 +57,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                              capture.get()});
 
         app.Run(*frmMain, !startHide);
-        // Before any window goes: what the workers posted runs, the workers stop.
+        // Before any window goes: what the workers posted runs, the workers stop (a send
+        // under way is waited for until its own deadline, so its record is kept).
         app.Shutdown();
+        // Every record into its file; what a very slow disk leaves waits in the journals.
+        frmHistory->SendLog()->Finish(10000);
+        frmHistory->ReceiveLog()->Finish(10000);
     } catch (...) {
         app.HandleException(std::current_exception());
     }

@@ -118,16 +118,20 @@ void TMessageCapture::Tick() {
 
 void TMessageCapture::Take(HWND popup) {
     std::string text = PopupText(popup);
-    // Closed before the text is looked at. The pop-up belongs to another program: a hung
-    // one must not hang this one, so the wait is bounded.
+    SplitMessage message = SplitPopupText(text);
+    std::string record = ReceiveRecordText(Now(), message.sender, message.body);
+    // The record is on disk (the log's journal) before the pop-up goes: a crash between the
+    // two leaves the pop-up to be taken again, never a closed pop-up with no record.
+    LogWrite written = receiveLog_->Prepend(record);
+
+    // The pop-up belongs to another program: a hung one must not hang this one, so the
+    // wait is bounded.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(popup, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     unready_.erase(popup);
     if (IsWindow(popup))
         taken_.insert(popup);
 
-    SplitMessage message = SplitPopupText(text);
-    std::string record = ReceiveRecordText(Now(), message.sender, message.body);
     bool queued = receive_.EnqueueMessage(message.body, message.sender);
     if (queued) {
         queueFullReported_ = false;
@@ -136,14 +140,14 @@ void TMessageCapture::Take(HWND popup) {
         hub_.AddStatusLine("已有500条信息等待阅读，新信息不再排队，只记入聊天记录。");
     }
 
-    switch (receiveLog_->Prepend(record)) {
+    switch (written) {
     case LogWrite::Written:
         if (writeFailureReported_)
             hub_.AddStatusLine("receive.txt又可以写入了，聊天记录已经保存。");
         writeFailureReported_ = false;
         break;
     case LogWrite::Failed:
-        // The record waits in memory and goes into the file with the next capture.
+        // The record waits in memory and goes into the file with the next write.
         if (!writeFailureReported_)
             hub_.AddStatusLine("无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
         writeFailureReported_ = true;

@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -221,13 +222,15 @@ void Application::Shutdown(DWORD workerBound) {
     }
     if (quit)
         PostQuitMessage(static_cast<int>(*quit));
+    ULONGLONG end = GetTickCount64() + workerBound;
     {
         std::lock_guard<std::mutex> hold(workersLock_);
-        for (TThread* worker : workers_)
+        for (TThread* worker : workers_) {
             worker->Terminate();
+            end = std::max(end, worker->ExitDeadline());
+        }
     }
-    const ULONGLONG start = GetTickCount64();
-    while (WorkerCount() > 0 && GetTickCount64() - start < workerBound)
+    while (WorkerCount() > 0 && GetTickCount64() < end)
         Sleep(10);
 }
 

@@ -79,7 +79,7 @@ class Application {
     // within `milliseconds` or the program is ending; it then never runs.
     bool Send(std::function<void()> work, DWORD milliseconds = 5000);
     // Main thread, once the loop has ended: see the contract above. `workerBound` is the
-    // longest wait for the workers.
+    // longest wait for the workers, unless one has a later exit deadline of its own.
     void Shutdown(DWORD workerBound = 3000);
     bool ShuttingDown() const { return shuttingDown_; }
     // Tests only: takes posts again after a Shutdown.

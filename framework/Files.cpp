@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace lv {
 namespace {
@@ -22,6 +23,18 @@ FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
     HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     return FileHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return true;
 }
 
 } // namespace
@@ -70,6 +83,11 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
                             : ReadStatus::Unreadable;
         return result;
     }
+    // A log of hundreds of megabytes is read into one allocation, not grown by doubling.
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
+        result.bytes.reserve(static_cast<size_t>(
+            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), maxBytes)));
     char buffer[64 * 1024];
     for (;;) {
         DWORD want = static_cast<DWORD>(
@@ -103,27 +121,26 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxByt
 }
 
 bool WriteFileAtomic(const std::wstring& path, std::string_view bytes) {
+    return WriteFileAtomic(path, std::vector<std::string_view>{bytes});
+}
+
+bool WriteFileAtomic(const std::wstring& path, const std::vector<std::string_view>& pieces) {
     const std::wstring temp = path + L".tmp";
     {
         FileHandle file = OpenFile(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
         if (!file)
             return false;
-        size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-            DWORD wrote = 0;
-            if (!WriteFile(file.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-                file.reset();
-                DeleteFileW(temp.c_str());
-                return false;
-            }
-            done += wrote;
-        }
-        if (!FlushFileBuffers(file.get())) {
+        auto fail = [&] {
             file.reset();
             DeleteFileW(temp.c_str());
             return false;
+        };
+        for (std::string_view bytes : pieces) {
+            if (!WriteAll(file.get(), bytes))
+                return fail();
         }
+        if (!FlushFileBuffers(file.get()))
+            return fail();
     }
     if (!MoveFileExW(temp.c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -131,6 +148,16 @@ bool WriteFileAtomic(const std::wstring& path, std::string_view bytes) {
         return false;
     }
     return true;
+}
+
+bool AppendFileFlushed(const std::wstring& path, std::string_view bytes) {
+    FileHandle file = OpenFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+    return file && WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+}
+
+bool DeleteFileIfPresent(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+           GetLastError() == ERROR_PATH_NOT_FOUND;
 }
 
 } // namespace lv

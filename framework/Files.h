@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lv {
 
@@ -40,5 +41,11 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path,
 // content or the new one: a temporary file beside it (path + ".tmp") is written, flushed
 // and moved over the target. False when any step fails; the target is then untouched.
 bool WriteFileAtomic(const std::wstring& path, std::string_view bytes);
+// The same with the content in pieces, written one after the other.
+bool WriteFileAtomic(const std::wstring& path, const std::vector<std::string_view>& pieces);
+// Appends `bytes` at the end of the file (made when missing) and flushes them to the disk.
+bool AppendFileFlushed(const std::wstring& path, std::string_view bytes);
+// True when the file is gone afterwards (or was never there).
+bool DeleteFileIfPresent(const std::wstring& path);
 
 } // namespace lv

@@ -23,6 +23,9 @@ class TThread {
     bool Terminated() const { return terminated_; }
     // Owned workers only: waits until Execute has returned; true when it has.
     bool WaitFor(DWORD milliseconds);
+    // Application::Shutdown waits for this worker until this moment (GetTickCount64) when
+    // it is later than the shutdown's own bound; 0: the bound alone.
+    ULONGLONG ExitDeadline() const { return exitDeadline_; }
 
   protected:
     explicit TThread(bool freeOnTerminate) : freeOnTerminate_(freeOnTerminate) {}
@@ -30,12 +33,16 @@ class TThread {
     // Called by Terminate on the terminating thread: close the socket or signal the event
     // that Execute waits on. Must be safe to call while Execute runs, and more than once.
     virtual void Cancel() {}
+    // For a worker whose result must not be lost at the end of the program (an accepted
+    // message's record), the moment by which it is sure to have ended.
+    void SetExitDeadline(ULONGLONG tick) { exitDeadline_ = tick; }
 
   private:
     static DWORD WINAPI ThreadProc(void* self);
 
     const bool freeOnTerminate_;
     std::atomic<bool> terminated_ = false;
+    std::atomic<ULONGLONG> exitDeadline_ = 0;
     HANDLE handle_ = nullptr;
 };
 

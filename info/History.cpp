@@ -4,24 +4,15 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "info/DiskLogFile.h"
+
+#include <limits>
+#include <new>
 
 namespace lv {
 namespace {
 
 constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-
-class DiskLogFile : public LogFile {
-  public:
-    explicit DiskLogFile(std::wstring path) : path_(std::move(path)) {}
-    bool Replace(std::string_view bytes) override { return WriteFileAtomic(path_, bytes); }
-    bool Remove() override {
-        return DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
-               GetLastError() == ERROR_PATH_NOT_FOUND;
-    }
-
-  private:
-    std::wstring path_;
-};
 
 std::shared_ptr<MessageLog> MakeLog(const char* fileName) {
     return std::make_shared<MessageLog>(
@@ -56,8 +47,10 @@ TfrmHistory::TfrmHistory(MainHub& hub)
 
 TfrmHistory::~TfrmHistory() {
     // The logs may outlive the viewer (a worker holds one): they must not call into it.
-    sendLog_->SetListener(nullptr);
-    receiveLog_->SetListener(nullptr);
+    for (const auto& log : {sendLog_, receiveLog_}) {
+        log->SetListener(nullptr);
+        log->SetFileListener(nullptr);
+    }
 }
 
 void TfrmHistory::CreateControls() {
@@ -81,23 +74,30 @@ void TfrmHistory::CreateControls() {
 }
 
 void TfrmHistory::LoadLog(View& view, const char* fileName) {
-    FileRead read = ReadFileBounded(AppDirectory() + ToWide(fileName), kMaxLogBytes);
+    // Whole, whatever its size: a log is only ever held when it cannot be read.
+    FileRead read;
+    try {
+        read = ReadFileBounded(AppDirectory() + ToWide(fileName),
+                               std::numeric_limits<size_t>::max() - 1);
+    } catch (const std::bad_alloc&) {
+        read = FileRead{ReadStatus::Unreadable, {}};
+    }
     switch (read.status) {
     case ReadStatus::Ok:
-        view.log->Load(read.bytes);
+        view.log->Load(std::move(read.bytes));
         break;
     case ReadStatus::Missing:
         break;
     case ReadStatus::Unreadable:
+    case ReadStatus::TooLarge:
         // Written from an empty log, the file would lose everything it holds.
         view.log->Hold();
-        hub_.AddStatusLine(std::string("无法读取") + fileName + "，本次运行中不会写入该文件。");
-        break;
-    case ReadStatus::TooLarge:
-        view.log->Hold();
-        hub_.AddStatusLine(std::string(fileName) + "超过64MB，没有载入，本次运行中不会写入该文件。");
         break;
     }
+    // Records a crash kept out of the file are put back in front, before any new one.
+    view.log->Recover();
+    if (view.log->Held())
+        hub_.AddStatusLine(std::string("无法读取") + fileName + "，本次运行中不会写入该文件。");
 }
 
 void TfrmHistory::Follow(View& view) {
@@ -106,13 +106,27 @@ void TfrmHistory::Follow(View& view) {
     view.log->SetListener([this, &view](const MessageLog::Change& change) {
         App().Post([this, &view, change] { Apply(view, change); });
     });
+    // The records are safe in the journal meanwhile; the user learns that the file lags.
+    view.log->SetFileListener([this, name = std::string(view.fileName)](bool written) {
+        App().Post([this, name, written] {
+            hub_.AddStatusLine(written ? name + "又可以写入了，记录已经保存。"
+                                       : "无法写入" + name + "，新记录暂存在" + name +
+                                             ".journal中，稍后自动再试。");
+        });
+    });
 }
 
 void TfrmHistory::Apply(View& view, const MessageLog::Change& change) {
     if (change.version <= view.shownVersion)
         return; // already in the text the area took at its last refresh
-    if (view.stale || !Visible() || change.version != view.shownVersion + 1) {
+    if (view.stale || !Visible()) {
         view.stale = true;
+        return;
+    }
+    if (change.version != view.shownVersion + 1) {
+        // Two workers' records were told out of order: the area takes the log as it is.
+        view.stale = true;
+        Refresh(view);
         return;
     }
     view.shownVersion = change.version;
@@ -132,8 +146,9 @@ void TfrmHistory::Apply(View& view, const MessageLog::Change& change) {
 void TfrmHistory::Refresh(View& view) {
     if (!view.stale)
         return;
-    MessageLog::Snapshot snapshot = view.log->Take();
-    view.memo->SetText(LogExcerpt(snapshot.text, kMaxShownLogBytes, view.fileName));
+    // Only the excerpt is copied, so a log of hundreds of megabytes shows as fast as a short one.
+    MessageLog::Snapshot snapshot = view.log->Excerpt(kMaxShownLogBytes, view.fileName);
+    view.memo->SetText(snapshot.text);
     view.shownVersion = snapshot.version;
     view.stale = false;
 }

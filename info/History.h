@@ -23,10 +23,6 @@ enum HistoryWindowId : int {
     kHistoryBtClose = 406,
 };
 
-// A log larger than this is not loaded (nor written in the run): tens of megabytes of
-// records are years of messages, a gigabyte is not a log of ours.
-inline constexpr size_t kMaxLogBytes = 64u << 20;
-
 // A text area shows at most this much of its log. Putting megabytes into an edit control
 // takes seconds (under Wine about two microseconds a character, with its word wrap), all
 // of them on the main thread, while the program answers nothing and takes no pop-up.

@@ -182,8 +182,7 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     if (!addr)
         return status::kNameNotFound;
     // At most two connections: the retry under *SMBSERVER after a negative answer.
-    ULONGLONG deadline =
-        GetTickCount64() + 2ull * options.connectTimeoutMs + 4ull * options.replyTimeoutMs;
+    ULONGLONG deadline = GetTickCount64() + SendDeadlineMs(options);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (Converse(sender, *addr, options, deadline) != Sender::Step::kReconnect)
             break;
@@ -191,6 +190,10 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     if (!sender.Done())
         sender.Fail(status::kNameNotFound);
     return sender.Status();
+}
+
+unsigned long long SendDeadlineMs(const SendOptions& options) {
+    return 2ull * options.connectTimeoutMs + 4ull * options.replyTimeoutMs;
 }
 
 SendOptions SendOptionsFromFile(const std::wstring& iniPath) {

@@ -30,6 +30,10 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
                                        const wchar_t* fromname, const unsigned char* buf,
                                        unsigned long buflen);
 
+// The longest a send with `options` takes, name look-up aside: a refused first try and its
+// retry, each with its connect and replies.
+unsigned long long SendDeadlineMs(const SendOptions& options);
+
 // The options NetMessageBufferSend uses with the settings file at `iniPath` (missing file:
 // port 139).
 SendOptions SendOptionsFromFile(const std::wstring& iniPath);

@@ -76,6 +76,9 @@ SendOutcome PerformSend(const SendJob& job, const SendContext& context) {
 
 TSendThread::TSendThread(SendJob job, SendContext context)
     : TThread(true), job_(std::move(job)), context_(std::move(context)) {
+    // A message the peer accepts while the program is ending still gets its record: the
+    // end waits for the send's own deadline (plus the name look-up and the log's journal).
+    SetExitDeadline(GetTickCount64() + messenger::SendDeadlineMs(messenger::SendOptions{}) + 2000);
     Start();
 }
 

@@ -6,7 +6,7 @@
 #include "framework/Application.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
-#include "info/MessageLog.h"
+#include "info/DiskLogFile.h"
 #include "send/SendThread.h"
 
 #include <windows.h>
@@ -17,18 +17,6 @@
 #include <memory>
 #include <string>
 
-namespace {
-
-class SendTxt : public lv::LogFile {
-  public:
-    bool Replace(std::string_view bytes) override {
-        return lv::WriteFileAtomic(lv::ExecutableDirectory() + L"send.txt", bytes);
-    }
-    bool Remove() override { return false; }
-};
-
-} // namespace
-
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
         std::fputs("usage: lvsendmany N TO\n", stderr);
@@ -37,7 +25,8 @@ int wmain(int argc, wchar_t** argv) {
     const int n = static_cast<int>(std::wcstol(argv[1], nullptr, 10));
     const std::string to = lv::ToGbk(argv[2]);
     lv::App().Initialize();
-    auto log = std::make_shared<lv::MessageLog>(std::make_unique<SendTxt>());
+    auto log = std::make_shared<lv::MessageLog>(
+        std::make_unique<lv::DiskLogFile>(lv::ExecutableDirectory() + L"send.txt"));
     std::atomic<int> sent{0}, failed{0};
     lv::SendContext context;
     context.log = log;
@@ -55,6 +44,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     while (lv::App().WorkerCount() > 0 && GetTickCount64() - start < 120000)
         Sleep(1);
+    log->Finish(60000);
     std::printf("sent %d failed %d ms %llu\n", sent.load(), failed.load(),
                 static_cast<unsigned long long>(GetTickCount64() - start));
     return sent == n ? 0 : 1;

@@ -5,6 +5,7 @@
 #include "framework/Files.h"
 #include "framework/Form.h"
 #include "framework/MessageBox.h"
+#include "info/MessageLog.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,11 @@ class DataFolder {
     bool Exists(const std::wstring& name) const { return std::filesystem::exists(path_ / name); }
     // Nothing can be written where a directory stands in the way.
     void Block(const std::wstring& name) const { std::filesystem::create_directory(path_ / name); }
+    // A log's file once its writer has folded the records put in front so far.
+    std::string ReadLog(const std::wstring& name, const lv::MessageLog& log) const {
+        log.WaitWritten(5000);
+        return Read(name);
+    }
 
   private:
     std::filesystem::path path_;

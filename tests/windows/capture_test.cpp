@@ -85,7 +85,7 @@ TEST_F(Capture, TakesOnlyItsPopupOneATickAndLogsQueuesSoundsAndBlinks) {
 
     ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
     EXPECT_EQ(receive.Queue().CurrentSender(), "alice") << "the older pop-up is queued first";
-    std::string log = dir.Read(L"receive.txt");
+    std::string log = dir.ReadLog(L"receive.txt", *history.ReceiveLog());
     EXPECT_NE(log.find("发送者:bob\r\n-----------------\r\nhi\r\n\r\n\r\n\r\n\r\n"), std::string::npos);
     EXPECT_NE(log.find("发送者:alice\r\n-----------------\r\n第一行\r\n第二行\r\n\r\n\r\n\r\n\r\n"),
               std::string::npos);
@@ -106,6 +106,7 @@ TEST_F(Capture, WithoutSoundTheRestHappensAndASecondCaptureDoesNotResetTheBlink)
     EXPECT_TRUE(sounds.empty());
     EXPECT_EQ(Status(), std::vector<std::string>{"收到信息！"});
     EXPECT_TRUE(main->Flashing());
+    history.ReceiveLog()->WaitWritten(5000);
     EXPECT_TRUE(dir.Exists(L"receive.txt"));
     main->tmFlashTimer(); // the icon is now in its blank phase
     Popup("b", "2");
@@ -130,7 +131,7 @@ TEST_F(Capture, APopupWithoutItsTextYetWaitsWhileOthersAreTaken) {
     capture.Tick();
     EXPECT_FALSE(IsWindow(building));
     ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
-    EXPECT_NE(dir.Read(L"receive.txt").find("发送者:dave\r\n-----------------\r\nlate\r\n"),
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:dave\r\n-----------------\r\nlate\r\n"),
               std::string::npos);
 
     // One that never gets a text is taken after about a second, as it is.
@@ -158,26 +159,44 @@ TEST_F(Capture, APopupThatWillNotCloseIsTakenOnce) {
 }
 
 TEST_F(Capture, AnUnwritableLogIsReportedOnceAndTheMessagesStillArriveAndReachTheFileLater) {
+    const std::string failed = "无法写入receive.txt，新记录暂存在receive.txt.journal中，稍后自动再试。";
     dir.Block(L"receive.txt.tmp"); // the atomic write cannot make its temporary file
     Popup("a", "1");
     capture.Tick();
+    EXPECT_FALSE(history.ReceiveLog()->WaitWritten(5000));
+    lv::App().ProcessMessages(); // the writer's report
     Popup("b", "2");
     capture.Tick();
-    EXPECT_EQ(Status(), (std::vector<std::string>{
-                            "无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。",
-                            "收到信息！", "收到信息！"}));
+    EXPECT_FALSE(history.ReceiveLog()->WaitWritten(5000));
+    lv::App().ProcessMessages();
+    EXPECT_EQ(Status(), (std::vector<std::string>{"收到信息！", failed, "收到信息！"}))
+        << "said once";
     EXPECT_EQ(receive.Queue().ReceivedCount(), 2);
     EXPECT_EQ(sounds.size(), 2u);
     EXPECT_TRUE(main->Flashing());
     EXPECT_FALSE(dir.Exists(L"receive.txt"));
+    EXPECT_TRUE(dir.Exists(L"receive.txt.journal")) << "the records are safe meanwhile";
 
     std::filesystem::remove(dir / L"receive.txt.tmp");
     Popup("c", "3");
     capture.Tick();
-    std::string log = dir.Read(L"receive.txt");
+    std::string log = dir.ReadLog(L"receive.txt", *history.ReceiveLog());
+    lv::App().ProcessMessages();
+    EXPECT_EQ(Status().back(), "receive.txt又可以写入了，记录已经保存。");
     EXPECT_LT(log.find("发送者:c"), log.find("发送者:b"));
     EXPECT_LT(log.find("发送者:b"), log.find("发送者:a"));
     EXPECT_NE(log.find("发送者:a"), std::string::npos) << "the records kept in memory reach the file";
+    EXPECT_FALSE(dir.Exists(L"receive.txt.journal")) << "folded";
+
+    // A journal that cannot be written either: the capture itself says so.
+    dir.Block(L"receive.txt.journal");
+    Popup("d", "4");
+    capture.Tick();
+    EXPECT_EQ(Status().back(), "收到信息！");
+    EXPECT_EQ(Status()[Status().size() - 2],
+              "无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:d"), std::string::npos)
+        << "and the writer still puts it into the file";
 }
 
 TEST_F(Capture, WithFiveHundredWaitingANewMessageIsLoggedAndAnnouncedButNotQueued) {
@@ -191,7 +210,7 @@ TEST_F(Capture, WithFiveHundredWaitingANewMessageIsLoggedAndAnnouncedButNotQueue
     EXPECT_EQ(Status(), (std::vector<std::string>{
                             "已有500条信息等待阅读，新信息不再排队，只记入聊天记录。", "收到信息！",
                             "收到信息！"}));
-    EXPECT_NE(dir.Read(L"receive.txt").find("发送者:later"), std::string::npos);
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:later"), std::string::npos);
 }
 
 } // namespace

@@ -32,7 +32,7 @@ TEST_F(InfoWindows, HistoryStartsEmptyWithoutLogsAndFollowsRecordsShownOrHidden)
     // A record while the viewer is open goes in front at once, and into the file.
     history.ReceiveLog()->Prepend("rec 1\r\n");
     EXPECT_EQ(history.mmReceiveHistory.Text(), "rec 1\r\n");
-    EXPECT_EQ(dir.Read(L"receive.txt"), "rec 1\r\n");
+    EXPECT_EQ(dir.ReadLog(L"receive.txt", *history.ReceiveLog()), "rec 1\r\n");
     // Records while it is closed are there when it opens again; the file is not read again.
     history.Close();
     history.ReceiveLog()->Prepend("rec 2\r\n");
@@ -51,7 +51,7 @@ TEST_F(InfoWindows, HistoryLoadsBothLogsWithCrLfAndWritesThemBackThatWay) {
     EXPECT_EQ(history.mmReceiveHistory.Text(), "r1\r\nr2\r\nr3\r\n");
     EXPECT_EQ(history.mmSendHistory.Text(), "s1\r\ns2\r\n");
     history.ReceiveLog()->Prepend("new\r\n");
-    EXPECT_EQ(dir.Read(L"receive.txt"), "new\r\nr1\r\nr2\r\nr3\r\n");
+    EXPECT_EQ(dir.ReadLog(L"receive.txt", *history.ReceiveLog()), "new\r\nr1\r\nr2\r\nr3\r\n");
 }
 
 TEST_F(InfoWindows, AVeryLongLogShowsItsNewestPartAndKeepsTheRest) {
@@ -68,7 +68,7 @@ TEST_F(InfoWindows, AVeryLongLogShowsItsNewestPartAndKeepsTheRest) {
     EXPECT_NE(shown.find("receive.txt查看。"), std::string::npos);
     history.ReceiveLog()->Prepend("new\r\n");
     EXPECT_EQ(history.mmReceiveHistory.Text().substr(0, 5), "new\r\n");
-    EXPECT_EQ(dir.Read(L"receive.txt"), "new\r\n" + log) << "the file keeps every record";
+    EXPECT_EQ(dir.ReadLog(L"receive.txt", *history.ReceiveLog()), "new\r\n" + log) << "the file keeps every record";
 }
 
 TEST_F(InfoWindows, ClearingAskFirstAndTouchesOnlyItsOwnLog) {
@@ -91,10 +91,10 @@ TEST_F(InfoWindows, ClearingAskFirstAndTouchesOnlyItsOwnLog) {
     EXPECT_EQ(history.mmReceiveHistory.Text(), "");
     EXPECT_FALSE(dir.Exists(L"receive.txt"));
     EXPECT_EQ(history.mmSendHistory.Text(), "sent\r\n");
-    EXPECT_EQ(dir.Read(L"send.txt"), "sent\r\n");
+    EXPECT_EQ(dir.ReadLog(L"send.txt", *history.SendLog()), "sent\r\n");
     // The next record makes the file again, holding that record alone.
     history.ReceiveLog()->Prepend("later\r\n");
-    EXPECT_EQ(dir.Read(L"receive.txt"), "later\r\n");
+    EXPECT_EQ(dir.ReadLog(L"receive.txt", *history.ReceiveLog()), "later\r\n");
     EXPECT_EQ(history.mmReceiveHistory.Text(), "later\r\n");
 }
 
@@ -113,7 +113,7 @@ TEST_F(InfoWindows, ALogThatCannotBeReadIsReportedOnceAndNeverOverwritten) {
     EXPECT_EQ(history.mmSendHistory.Text(), "sent\r\n") << "send.txt is loaded all the same";
     EXPECT_EQ(history.ReceiveLog()->Prepend("new\r\n"), lv::LogWrite::Held);
     EXPECT_EQ(history.ReceiveLog()->Prepend("newer\r\n"), lv::LogWrite::Held);
-    EXPECT_EQ(dir.Read(L"receive.txt"), "precious\r\n");
+    EXPECT_EQ(dir.ReadLog(L"receive.txt", *history.ReceiveLog()), "precious\r\n");
     EXPECT_EQ(history.mmReceiveHistory.Text(), "newer\r\nnew\r\n");
     EXPECT_EQ(main->mmOutput.Lines().size(), 1u) << "said once";
 }
