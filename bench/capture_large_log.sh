@@ -51,19 +51,7 @@ echo "capture, pop-up -> receive.txt replaced: ${replaced} ms (median), of which
   "timer until the pop-up closed: ${closed} ms, and closed -> replaced: ${work} ms"
 echo "ratio to the plain write: $(ratio "$replaced" "$plain") (timer wait left out: $(ratio "$work" "$plain"));" \
   "to the atomic replace: $(ratio "$replaced" "$atomic") ($(ratio "$work" "$atomic"))"
-# Where the capture's time goes: the log component and the file write, timed alone under
-# Wine on a copy of the log (bench/logprobe.cpp, built with the program's own sources).
-probe="$BENCH_TOOLS/logprobe.exe"
-if [ ! -f "$probe" ] || [ "$top/bench/logprobe.cpp" -nt "$probe" ] || [ "$top/info/MessageLog.cpp" -nt "$probe" ] ||
-  [ "$top/framework/Files.cpp" -nt "$probe" ]; then
-  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -static -fexec-charset=GB18030 -I"$top" -o "$probe" \
-    "$top/bench/logprobe.cpp" "$top/info/MessageLog.cpp" "$top/framework/Files.cpp" || echo "logprobe.exe does not build"
-fi
-cp "$app/receive.txt" "$LV_DIR/probe.txt"
-read -r _ p_prepend _ p_atomic _ p_unflushed _ p_both < <("$WINE64" "$probe" "$(winpath "$LV_DIR/probe.txt")" </dev/null 2>&1 | tr -d '\r')
-rm -f "$LV_DIR/probe.txt"
-echo "alone (medians of 5): MessageLog::Prepend in memory ${p_prepend} ms; WriteFileAtomic ${p_atomic} ms," \
-  "of which FlushFileBuffers $(echo "$p_atomic - $p_unflushed" | bc) ms; prepend and write together ${p_both} ms"
+# What the log itself costs, at several sizes: bench/log_scale.sh.
 got=$(records "$app/receive.txt")
 expected=$(($(grep -c -- '^-----------------' <(bench_log /dev/stdout "$mb")) + captures))
 echo "records in receive.txt: $got (expected $expected)"

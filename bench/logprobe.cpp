@@ -1,19 +1,24 @@
-// logprobe: where a capture's time goes with a large receive log, outside the program: the
-// log component itself (info/MessageLog.cpp) and the file write it uses
-// (framework/Files.cpp WriteFileAtomic), timed under Wine. Built by bench/capture_large_log.sh.
+// logprobe: what recording a message costs the thread that records it, and how long the
+// log's writer takes to put a burst on disk, with a receive log of any size, timed under
+// Wine with the program's own log (info/MessageLog.cpp, info/DiskLogFile.cpp,
+// framework/Files.cpp). Built by bench/log_scale.sh.
 //
-//   logprobe PATH      PATH holds the log (it is replaced five times, one record at a time)
+//   logprobe PATH BURST     PATH holds the log (it is replaced)
 //
-// Prints the median ms of five of each: the prepend alone (the log's memory, no file), the
-// atomic write alone, the atomic write without its FlushFileBuffers, and both as the capture
-// does them (prepend and write).
+// Prints one line: "load <ms> prepend <median ms> max <ms> burst <ms> writes <n>": loading
+// and reading back the journal at start-up; MessageLog::Prepend (the journal's append and
+// flush: the part of a capture that touches the log) for 20 single records, each after the
+// writer has folded the one before; then BURST records put in front at once and the time
+// until every one of them is in the file, with the number of rewrites that took.
 #include "framework/Files.h"
+#include "info/DiskLogFile.h"
 #include "info/MessageLog.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,79 +35,41 @@ double NowMs() {
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-class NoFile : public lv::LogFile {
-  public:
-    bool Replace(std::string_view) override { return true; }
-    bool Remove() override { return true; }
-};
-
-class DiskFile : public lv::LogFile {
-  public:
-    explicit DiskFile(std::wstring path) : path_(std::move(path)) {}
-    bool Replace(std::string_view bytes) override { return lv::WriteFileAtomic(path_, bytes); }
-    bool Remove() override { return true; }
-
-  private:
-    std::wstring path_;
-};
-
-// WriteFileAtomic's steps without the flush.
-bool WriteUnflushed(const std::wstring& path, std::string_view bytes) {
-    std::wstring temp = path + L".tmp";
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        DWORD wrote = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
-            break;
-        done += wrote;
-    }
-    CloseHandle(h);
-    return done == bytes.size() &&
-           MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2)
+    if (argc < 3)
         return 2;
     std::wstring path = argv[1];
-    auto bytes = lv::ReadWholeFile(path, 64u << 20);
-    if (!bytes)
-        return 1;
+    const int burst = std::clamp(_wtoi(argv[2]), 1, 2000);
     const std::string record = "2026\xC4\xEA" "1\xD4\xC2" "2\xC8\xD5 3:4\r\n\xB7\xA2\xCB\xCD\xD5\xDF:probe\r\n"
                                "-----------------\r\nprobe\r\n\r\n\r\n\r\n\r\n";
-    lv::MessageLog memory(std::make_unique<NoFile>());
-    memory.Load(*bytes);
-    lv::MessageLog disk(std::make_unique<DiskFile>(path));
-    disk.Load(*bytes);
-    std::vector<double> prepend, write, unflushed, both;
-    for (int i = 0; i < 5; ++i) {
-        double t = NowMs();
-        memory.Prepend(record);
+    double t = NowMs();
+    lv::MessageLog log(std::make_unique<lv::DiskLogFile>(path));
+    lv::FileRead read = lv::ReadFileBounded(path, std::numeric_limits<size_t>::max() - 1);
+    if (read.status != lv::ReadStatus::Ok)
+        return 1;
+    log.Load(std::move(read.bytes));
+    log.Recover();
+    const double load = NowMs() - t;
+
+    std::vector<double> prepend;
+    for (int i = 0; i < 20; ++i) {
+        t = NowMs();
+        log.Prepend(record);
         prepend.push_back(NowMs() - t);
-        std::string text = disk.Text();
-        t = NowMs();
-        lv::WriteFileAtomic(path, text);
-        write.push_back(NowMs() - t);
-        t = NowMs();
-        WriteUnflushed(path, text);
-        unflushed.push_back(NowMs() - t);
-        t = NowMs();
-        disk.Prepend(record);
-        both.push_back(NowMs() - t);
+        if (!log.WaitWritten(120000))
+            return 1;
     }
-    printf("prepend %.1f atomic %.1f unflushed %.1f both %.1f\n", Median(prepend), Median(write),
-           Median(unflushed), Median(both));
-    return 0;
+    std::sort(prepend.begin(), prepend.end());
+    const size_t writesBefore = log.FileWrites();
+    t = NowMs();
+    for (int i = 0; i < burst; ++i)
+        log.Prepend(record);
+    const bool written = log.WaitWritten(600000);
+    const double burstMs = NowMs() - t;
+    std::printf("load %.0f prepend %.2f max %.2f burst %.0f writes %zu%s\n", load,
+                prepend[prepend.size() / 2], prepend.back(), burstMs, log.FileWrites() - writesBefore,
+                written ? "" : " (not all written)");
+    return written ? 0 : 1;
 }
