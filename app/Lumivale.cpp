@@ -55,6 +55,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
                              frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get(),
                              capture.get()});
+        // From now on msgsvc.exe's notice of a pop-up brings the capture at once.
+        capture->ListenForNotices();
 
         app.Run(*frmMain, !startHide);
         // Before any window goes: what the workers posted runs, the workers stop (a send

@@ -73,7 +73,7 @@ TMessageCapture::TMessageCapture(MainHub& hub, TfrmReceive& receive,
                                  std::shared_ptr<MessageLog> receiveLog)
     : hub_(hub), receive_(receive), receiveLog_(std::move(receiveLog)) {}
 
-HWND TMessageCapture::FindReadyPopup() {
+std::vector<HWND> TMessageCapture::FindReadyPopups() {
     const std::wstring title = ToWide(kPopupTitle);
     std::vector<HWND> popups;
     // Every window of the title, not only the first: one still being built must not hold
@@ -89,31 +89,66 @@ HWND TMessageCapture::FindReadyPopup() {
     std::erase_if(taken_, [&](HWND h) { return !IsWindow(h); });
     std::erase_if(unready_, [&](const auto& entry) { return !IsWindow(entry.first); });
 
-    // The windows come top first, and a new pop-up opens on top of the older ones: the
-    // lowest ready one is the oldest, so a burst is queued in the order it arrived.
+    // The windows come top first, and a new pop-up opens on top of the older ones: from the
+    // bottom up they are oldest first, so a burst is queued in the order it arrived.
     const DWORD now = GetTickCount();
-    HWND oldestReady = nullptr;
-    for (HWND popup : popups) {
+    std::vector<HWND> ready;
+    for (auto it = popups.rbegin(); it != popups.rend(); ++it) {
+        HWND popup = *it;
         if (taken_.count(popup))
             continue;
         HWND control = GetDlgItem(popup, kPopupTextId);
-        bool ready = control && GetWindowTextLengthW(control) > 0;
-        if (!ready) {
+        bool isReady = control && GetWindowTextLengthW(control) > 0;
+        if (!isReady) {
             auto [entry, inserted] = unready_.try_emplace(popup, now);
             // After the grace it is taken as it is: empty sender and body.
-            ready = !inserted && now - entry->second >= kPopupGraceMs;
+            isReady = !inserted && now - entry->second >= kPopupGraceMs;
         }
-        if (ready)
-            oldestReady = popup;
+        if (isReady)
+            ready.push_back(popup);
     }
-    return oldestReady;
+    return ready;
 }
 
-void TMessageCapture::Tick() {
-    HWND popup = FindReadyPopup();
-    if (!popup)
+int TMessageCapture::Tick() {
+    lookPosted_ = false;
+    std::vector<HWND> ready = FindReadyPopups();
+    if (ready.empty())
+        return 0;
+    const DWORD start = GetTickCount();
+    int taken = 0;
+    for (HWND popup : ready) {
+        if (taken > 0 && GetTickCount() - start >= kCaptureSliceMs) {
+            LookSoon(); // the rest on the next turn, after what else waits
+            break;
+        }
+        if (!IsWindow(popup))
+            continue;
+        Take(popup);
+        ++taken;
+    }
+    // Once a look, not once a message: a burst is one chime.
+    const Settings& settings = hub_.CurrentSettings();
+    if (settings.EnableSound)
+        PlaySoundFile(settings.SoundFile);
+    hub_.SetFlashing(true);
+    return taken;
+}
+
+void TMessageCapture::LookSoon() {
+    if (!notices_ || lookPosted_)
         return;
-    Take(popup);
+    lookPosted_ = PostMessageW(notices_->Handle(), lookMessage_, 0, 0) != FALSE;
+}
+
+void TMessageCapture::ListenForNotices() {
+    if (notices_)
+        return;
+    notices_ = std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly, kCaptureNoticeClass);
+    lookMessage_ = notices_->OnRegistered(kCaptureNoticeMessage, [this](WPARAM, LPARAM) {
+        Tick();
+        return 0;
+    });
 }
 
 void TMessageCapture::Take(HWND popup) {
@@ -156,11 +191,7 @@ void TMessageCapture::Take(HWND popup) {
         break; // said at start-up
     }
 
-    const Settings& settings = hub_.CurrentSettings();
-    if (settings.EnableSound)
-        PlaySoundFile(settings.SoundFile);
     hub_.AddStatusLine("收到信息！");
-    hub_.SetFlashing(true);
 }
 
 } // namespace lv

@@ -1,11 +1,15 @@
 #pragma once
-// Takes over the Messenger service's pop-ups: ten times a second the main window's timer
-// calls Tick, which finds one pop-up titled "信使服务 ", reads its text control (65535),
-// closes it, queues the message in the received-message window, puts its record in front of
-// the receive log, plays the sound and starts the tray icon blinking.
+// Takes over the Messenger service's pop-ups: each look finds the pop-ups titled "信使服务 "
+// whose text is in, and for each, oldest first, reads its text control (65535), puts its
+// record in front of the receive log, closes it, queues the message in the received-message
+// window and says so in the status area; then it plays the sound once and starts the tray
+// icon blinking. A look happens ten times a second (the main window's timer calls Tick) and
+// at once when msgsvc.exe gives notice of a ready pop-up (see messenger/PopupContract.h).
 #include "capture/Receive.h"
+#include "framework/MessageWindow.h"
 #include "hub/MainHub.h"
 #include "info/MessageLog.h"
+#include "messenger/PopupContract.h"
 
 #include <windows.h>
 
@@ -14,18 +18,13 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace lv {
 
-// The pop-up: a top-level window of exactly this title (with its trailing blank), of any
-// class, and the identifier of its text control.
-inline constexpr char kPopupTitle[] = "信使服务 ";
-inline constexpr int kPopupTextId = 65535;
-// At most this much of a pop-up's text is taken (GBK bytes).
-inline constexpr size_t kMaxPopupTextBytes = 102399;
-// A pop-up whose text is not in yet (its control not made, or still empty) is left alone for
-// this long, so that a window caught while it is being built is not read empty.
-inline constexpr DWORD kPopupGraceMs = 1000;
+// One look takes pop-ups for at most this long; the rest are taken on the next turn of the
+// message loop, so that a burst never stops the windows from answering.
+inline constexpr DWORD kCaptureSliceMs = 50;
 
 // Tests: hears the sound instead of the speakers (the file as sndPlaySound would get it).
 void SetSoundPlayer(std::function<void(const std::wstring& file)> player);
@@ -34,12 +33,17 @@ class TMessageCapture {
   public:
     TMessageCapture(MainHub& hub, TfrmReceive& receive, std::shared_ptr<MessageLog> receiveLog);
 
-    // One tick: at most one pop-up taken.
-    void Tick();
+    // One look: every ready pop-up, oldest first, within kCaptureSliceMs; more are taken
+    // in a look posted to follow at once. Returns how many were taken.
+    int Tick();
+    // Listens for msgsvc.exe's notices of ready pop-ups (a message-only window of the
+    // notice class); each one brings a look at once. Off until called.
+    void ListenForNotices();
 
   private:
-    HWND FindReadyPopup();
+    std::vector<HWND> FindReadyPopups();
     void Take(HWND popup);
+    void LookSoon();
 
     MainHub& hub_;
     TfrmReceive& receive_;
@@ -51,6 +55,9 @@ class TMessageCapture {
     // One status line per stretch of trouble, not one per message.
     bool writeFailureReported_ = false;
     bool queueFullReported_ = false;
+    std::unique_ptr<MessageWindow> notices_;
+    UINT lookMessage_ = 0;
+    bool lookPosted_ = false;
 };
 
 } // namespace lv

@@ -12,11 +12,13 @@ constexpr wchar_t kClass[] = L"LvMessageWindow";
 
 } // namespace
 
-MessageWindow::MessageWindow(Kind kind) {
-    RegisterWindowClassOnce(kClass);
+MessageWindow::MessageWindow(Kind kind, const wchar_t* className) {
+    if (!className)
+        className = kClass;
+    RegisterWindowClassOnce(className);
     bool messageOnly = kind == Kind::kMessageOnly;
     // Raises lv::Exception when the window cannot be made.
-    CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, kClass, L"", messageOnly ? 0 : WS_POPUP, 0, 0,
+    CreateHandle(messageOnly ? 0 : WS_EX_TOOLWINDOW, className, L"", messageOnly ? 0 : WS_POPUP, 0, 0,
                  0, 0, messageOnly ? HWND_MESSAGE : nullptr);
 }
 

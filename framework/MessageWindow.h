@@ -23,8 +23,9 @@ class MessageWindow : public Window {
     using Handler = std::function<LRESULT(WPARAM, LPARAM)>;
 
     // Creates the window on the calling thread, whose message loop then serves it. Throws
-    // lv::Exception when the window cannot be created.
-    explicit MessageWindow(Kind kind = Kind::kMessageOnly);
+    // lv::Exception when the window cannot be created. `className`: a class name another
+    // program finds the window by (FindWindowEx), instead of the framework's own.
+    explicit MessageWindow(Kind kind = Kind::kMessageOnly, const wchar_t* className = nullptr);
     ~MessageWindow() override;
 
     // Replaces any earlier handler of the message. Handlers run on the window's thread;

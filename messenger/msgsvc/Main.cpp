@@ -191,6 +191,7 @@ int Run(Service& service) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     std::wstring logPath = LogPath(config.log);
+    EnableCaptureNotices(config.notify);
     // The service's log thread writes out every queued line when it goes, at the end of
     // this block, so a reason to stop reaches the file too.
     Service service(instance, std::move(config), std::move(logPath));

@@ -135,7 +135,31 @@ bool ShowPopup(HINSTANCE instance, const std::string& text, std::function<void()
     SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     SetWindowTextW(hwnd, ToWide(kPopupTitle).c_str());
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    NoticeToCapture();
     return true;
+}
+
+void NoticeToCapture() {
+    if (!CaptureNoticesEnabled())
+        return;
+    static const UINT notice = RegisterWindowMessageW(kCaptureNoticeMessage);
+    // Looked up each time: Lumivale may have started or ended since the last pop-up. A
+    // post that fails only costs the capture its next timer tick.
+    HWND capture = FindWindowExW(HWND_MESSAGE, nullptr, kCaptureNoticeClass, nullptr);
+    if (capture && notice)
+        PostMessageW(capture, notice, 0, 0);
+}
+
+namespace {
+std::atomic<bool> noticesEnabled{true};
+} // namespace
+
+void EnableCaptureNotices(bool on) {
+    noticesEnabled = on;
+}
+
+bool CaptureNoticesEnabled() {
+    return noticesEnabled;
 }
 
 } // namespace lv::messenger

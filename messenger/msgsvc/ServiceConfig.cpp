@@ -62,6 +62,7 @@ ServiceConfig ReadServiceConfig(std::string_view iniBytes) {
     config.sessionSeconds = ReadLimit(ini, "SessionSeconds", config.sessionSeconds, 1, 3600);
     config.maxPopups = ReadLimit(ini, "MaxPopups", config.maxPopups, 1, 2000);
     config.log = ini.ReadString(kSection, "Log", "");
+    config.notify = ReadLimit(ini, "Notify", 1, 0, 1) != 0;
     return config;
 }
 

@@ -23,6 +23,7 @@ struct ServiceConfig {
     int sessionSeconds = 120; // no session lives longer, however busy
     int maxPopups = 500;      // pop-ups open at once; more are refused with ERRnoroom
     std::string log;          // file (beside the exe unless absolute) for an event log
+    bool notify = true;       // tell a running Lumivale of each ready pop-up (Notify=0: no)
     std::string error;        // non-empty: the file is unusable, the text says why
 };
 
