@@ -134,8 +134,10 @@ bool ShowPopup(HINSTANCE instance, const std::string& text, std::function<void()
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     SetWindowTextW(hwnd, ToWide(kPopupTitle).c_str());
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    // Ready now, shown or not: a running capture may take it while the window is still
+    // being mapped on the screen, which takes the desktop a while.
     NoticeToCapture();
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     return true;
 }
 

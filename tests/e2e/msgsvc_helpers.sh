@@ -72,13 +72,18 @@ msgsvc_wait_listening() {
 
 # smbd_start DIR PORT [COPY]: Samba's smbd on 127.0.0.1:PORT, everything in DIR, with a
 # `message command` that copies each message into DIR/inbox: as COPY (default
-# from-<sender>.txt), or under its own temporary name when COPY is empty. Sets SMBD_PID;
-# false when smbd never listened.
+# from-<sender>.txt), or under its own temporary name when COPY is empty; "+NAME" appends
+# every message to DIR/inbox/NAME instead. Sets SMBD_PID; false when smbd never listened.
 smbd_start() {
-  local smb=$1 port=$2 copy=${3-from-%f.txt} _
+  local smb=$1 port=$2 copy=${3-from-%f.txt} _ deliver
   rm -rf "$smb"
   mkdir -p "$smb"/{lock,state,cache,private,pid,inbox}
   chmod 777 "$smb/inbox"
+  if [ "${copy:0:1}" = + ]; then
+    deliver="/bin/sh -c 'cat %s >>$smb/inbox/${copy:1}; rm %s' &"
+  else
+    deliver="/bin/sh -c 'cp %s $smb/inbox/$copy; rm %s' &"
+  fi
   cat >"$smb/smb.conf" <<CONF
 [global]
   smb ports = $port
@@ -95,7 +100,7 @@ smbd_start() {
   log file = $smb/log.%m
   load printers = no
   dos charset = CP936
-  message command = /bin/sh -c 'cp %s $smb/inbox/$copy; rm %s' &
+  message command = $deliver
 CONF
   # In a session of its own: on SIGTERM smbd signals its whole process group.
   setsid /usr/sbin/smbd -F --no-process-group --debug-stdout -s "$smb/smb.conf" >"$smb/smbd.out" 2>&1 </dev/null &
