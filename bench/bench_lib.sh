@@ -32,7 +32,7 @@ if [ ! -x "$BENCH_TOOLS/msgload" ] || [ "$top/bench/msgload.cpp" -nt "$BENCH_TOO
 fi
 if [ ! -f "$BENCH_TOOLS/lvbench.exe" ] || [ "$top/bench/lvbench.cpp" -nt "$BENCH_TOOLS/lvbench.exe" ]; then
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -static -o "$BENCH_TOOLS/lvbench.exe" \
-    "$top/bench/lvbench.cpp" || { echo "lvbench.exe does not build"; exit 2; }
+    "$top/bench/lvbench.cpp" -lpsapi || { echo "lvbench.exe does not build"; exit 2; }
 fi
 lvbench() { "$WINE64" "$BENCH_TOOLS/lvbench.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
 
@@ -43,7 +43,7 @@ bench_app() {
   rm -rf "$dir"
   lv_install "$dir"
   cp "$LV_BIN/README.TXT" "$dir/"
-  printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\n' \
+  printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\nMaxPopupsPerPeer=2000\r\nMaxSessionsPerPeer=64\r\n' \
     "$2" "$3" >"$dir/msgsvc.ini"
   printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$dir/Lumivale.ini"
 }

@@ -10,6 +10,11 @@
 //                                   viewer answered. Prints "window W answer A history H
 //                                   chars C" (ms from the start; C: the receive area's length)
 //                                   and ends the process. MS bounds each wait.
+//   lvbench window EXE TITLE MS     start EXE (working folder: its own), wait until its
+//                                   visible top-level window TITLE answers a message, then
+//                                   one second more. Prints "window W answer A rss R" (ms
+//                                   from the start; R: its working set in KB then) and ends
+//                                   the process (and a msgsvc.exe it started is left alone).
 //   lvbench write PATH BYTES        writes BYTES into PATH three ways, each three times:
 //                                   plain (create, write in 1 MB pieces, close), flushed
 //                                   (plus FlushFileBuffers) and atomic (flushed into
@@ -21,6 +26,8 @@
 //                                   file has changed: "popup 0 closed C replaced R" (ms from
 //                                   the window's appearance). Exit 1 when MS pass first.
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -126,6 +133,46 @@ int Startup(const std::wstring& exe, DWORD limit) {
     return finish(0);
 }
 
+int WindowStartup(const std::wstring& exe, const std::wstring& title, DWORD limit) {
+    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    double start = NowMs();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+        fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
+        return 2;
+    }
+    auto finish = [&](int code) {
+        TerminateProcess(pi.hProcess, 0);
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return code;
+    };
+    HWND main = nullptr;
+    while (!(main = Find(title, pi.dwProcessId, true))) {
+        if (NowMs() - start > limit) {
+            fprintf(stderr, "lvbench: the window did not appear\n");
+            return finish(1);
+        }
+        Sleep(1);
+    }
+    double window = NowMs() - start;
+    if (!Answers(main))
+        return finish(1);
+    double answer = NowMs() - start;
+    Sleep(1000);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(pi.hProcess, &counters, sizeof counters);
+    printf("window %.0f answer %.0f rss %llu\n", window, answer,
+           static_cast<unsigned long long>(counters.WorkingSetSize / 1024));
+    return finish(0);
+}
+
 bool WritePlain(const std::wstring& path, const std::string& bytes, bool flush) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -223,6 +270,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::wstring cmd = argv[1];
+    if (cmd == L"window" && argc >= 5)
+        return WindowStartup(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)));
     if (cmd == L"startup")
         return Startup(argv[2], static_cast<DWORD>(wcstoul(argv[3], nullptr, 10)));
     if (cmd == L"write")

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Start-up of Lumivale.exe (the stripped one the packages ship) against the floor: a minimal
+# Win32 program that shows one window with Chinese text in the same font (bench/minimal.cpp,
+# same compiler and static linking, stripped). ROUNDS (default 9) alternating starts of each
+# after one warm-up of each, in one Wine prefix: ms from launch until the main window is
+# visible and answers, and the working set one second later. Prints the medians and the
+# ratios. Goals: <= 1.2 x the time and <= 1.3 x the memory.
+#
+#   bench/startup.sh [BIN_DIR]     (ROUNDS=9; the stripped programs: BIN_DIR/../resources/stripped)
+BENCH_NAME=startup
+[ -n "${1:-}" ] && export LV_BIN="$1"
+source "$(dirname "$0")/bench_lib.sh"
+rounds=${ROUNDS:-9}
+[ "$rounds" -ge 1 ] && [ "$rounds" -le 30 ] || { echo "ROUNDS: 1..30"; exit 2; }
+stripped="$LV_BIN/../resources/stripped"
+[ -f "$stripped/Lumivale.exe" ] || { echo "no stripped Lumivale.exe in $stripped (build the windows preset)"; exit 2; }
+
+lv_prefix bench-startup-floor
+app="$LV_DIR/app" floor="$LV_DIR/floor"
+bench_app "$app" 127.0.0.46 11446
+cp "$stripped/Lumivale.exe" "$stripped/msgsvc.exe" "$app/"
+mkdir -p "$floor"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -mwindows -static -s -o "$floor/minimal.exe" \
+  "$top/bench/minimal.cpp" || { echo "minimal.exe does not build"; exit 2; }
+# msgsvc.exe keeps running between Lumivale's starts, as it does for a user.
+lvbench window "$(winpath "$app/Lumivale.exe")" Lumivale 60000 >/dev/null
+lvbench window "$(winpath "$floor/minimal.exe")" LvMinimal 60000 >/dev/null
+: >"$LV_DIR/lumivale" ; : >"$LV_DIR/minimal"
+for ((r = 1; r <= rounds; r++)); do
+  lvbench window "$(winpath "$app/Lumivale.exe")" Lumivale 60000 | grep '^window' >>"$LV_DIR/lumivale"
+  lvbench window "$(winpath "$floor/minimal.exe")" LvMinimal 60000 | grep '^window' >>"$LV_DIR/minimal"
+done
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+col() { awk -v f="$2" '{ for (i = 1; i < NF; i++) if ($i == f) print $(i + 1) }' "$LV_DIR/$1" | median; }
+lt=$(col lumivale answer) mt=$(col minimal answer) lm=$(col lumivale rss) mm=$(col minimal rss)
+echo "Lumivale.exe: main window answering after $lt ms, working set $lm KB (medians of $(wc -l <"$LV_DIR/lumivale"))"
+echo "minimal.exe:  window answering after $mt ms, working set $mm KB (medians of $(wc -l <"$LV_DIR/minimal"))"
+echo "ratios: time $(echo "scale=2; $lt / $mt" | bc), memory $(echo "scale=2; $lm / $mm" | bc)"
+lv_finish >/dev/null
