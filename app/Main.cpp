@@ -283,7 +283,13 @@ void TfrmMain::FormClose(CloseAction& action) {
         // settings file can neither pin the window on screen nor block Exit.
     }
     if (ExitRequested) {
-        TrayIcon.SetVisible(false);
+        try {
+            TrayIcon.SetVisible(false);
+        } catch (const Exception&) {
+            // The shell that held the icon is gone or has restarted without it: there is
+            // nothing left to remove, and a confirmed Exit must end the program whatever
+            // the shell says.
+        }
         // The form fades out on its way (Quit).
         action = CloseAction::Quit;
         return;
