@@ -416,8 +416,10 @@ void TfrmMain::btClearClick() {
 void TfrmMain::mnSetClick() {
     if (!windows_.frmSet)
         return;
-    windows_.frmSet->OpenModal();
-    PutOnTop();
+    // Already open (the tray menu stays usable while it is): it only came forward, and the
+    // main window must not be put over it.
+    if (windows_.frmSet->OpenModal())
+        PutOnTop();
 }
 
 void TfrmMain::mnAddClick() {
