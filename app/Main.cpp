@@ -238,6 +238,11 @@ void TfrmMain::LoadFriends() {
         // shows could otherwise be edited or saved blind.
         friends_.SetSenderName(read.sender ? *read.sender : "Sender");
         AddStatusLine("数据文件出错！建议删除错误的数据文件Friends.dat，然后重新运行本软件。");
+        // What could not be read may still be the user's only record of the list: the
+        // first save keeps the file as it is beside it. Once kept, a failed save leaves the
+        // same file behind, and it is read back here without needing a second copy.
+        if (damagedFileCopy_.empty())
+            keepDamagedFile_ = true;
         return;
     }
     friends_.SetSenderName(*read.sender);
@@ -252,8 +257,21 @@ bool TfrmMain::SaveFriends() {
         AddStatusLine("数据文件无法读取，为保护原有数据，本次修改未保存！");
         return false;
     }
-    if (WriteFileAtomic(AppDirectory() + kFriendFile,
-                        WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
+    const std::wstring path = AppDirectory() + kFriendFile;
+    if (keepDamagedFile_) {
+        KeptCopy copy = KeepCopyBeside(path);
+        if (copy.status == CopyStatus::Failed) {
+            AddStatusLine("无法备份出错的数据文件，为保护原有数据，本次修改未保存！");
+            return false;
+        }
+        keepDamagedFile_ = false;
+        if (copy.status == CopyStatus::Made) {
+            damagedFileCopy_ = copy.path;
+            AddStatusLine("已将出错的数据文件原样备份为" + ToGbk(copy.path));
+        }
+    }
+    if (WriteFileAtomic(path, WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
+        damagedFileCopy_.clear();
         AddStatusLine("数据文件保存成功！");
         return true;
     }
