@@ -238,6 +238,11 @@ void TfrmMain::LoadFriends() {
         // shows could otherwise be edited or saved blind.
         friends_.SetSenderName(read.sender ? *read.sender : "Sender");
         AddStatusLine("数据文件出错！建议删除错误的数据文件Friends.dat，然后重新运行本软件。");
+        // What could not be read may still be the user's only record of the list: the
+        // first save keeps the file as it is beside it. Once kept, a failed save leaves the
+        // same file behind, and it is read back here without needing a second copy.
+        if (damagedFileCopy_.empty())
+            keepDamagedFile_ = true;
         return;
     }
     friends_.SetSenderName(*read.sender);
@@ -252,8 +257,21 @@ bool TfrmMain::SaveFriends() {
         AddStatusLine("数据文件无法读取，为保护原有数据，本次修改未保存！");
         return false;
     }
-    if (WriteFileAtomic(AppDirectory() + kFriendFile,
-                        WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
+    const std::wstring path = AppDirectory() + kFriendFile;
+    if (keepDamagedFile_) {
+        KeptCopy copy = KeepCopyBeside(path);
+        if (copy.status == CopyStatus::Failed) {
+            AddStatusLine("无法备份出错的数据文件，为保护原有数据，本次修改未保存！");
+            return false;
+        }
+        keepDamagedFile_ = false;
+        if (copy.status == CopyStatus::Made) {
+            damagedFileCopy_ = copy.path;
+            AddStatusLine("已将出错的数据文件原样备份为" + ToGbk(copy.path));
+        }
+    }
+    if (WriteFileAtomic(path, WriteFriendFile(friends_.SenderName(), friends_.Entries()))) {
+        damagedFileCopy_.clear();
         AddStatusLine("数据文件保存成功！");
         return true;
     }
@@ -283,7 +301,13 @@ void TfrmMain::FormClose(CloseAction& action) {
         // settings file can neither pin the window on screen nor block Exit.
     }
     if (ExitRequested) {
-        TrayIcon.SetVisible(false);
+        try {
+            TrayIcon.SetVisible(false);
+        } catch (const Exception&) {
+            // The shell that held the icon is gone or has restarted without it: there is
+            // nothing left to remove, and a confirmed Exit must end the program whatever
+            // the shell says.
+        }
         // The form fades out on its way (Quit).
         action = CloseAction::Quit;
         return;
@@ -410,8 +434,10 @@ void TfrmMain::btClearClick() {
 void TfrmMain::mnSetClick() {
     if (!windows_.frmSet)
         return;
-    windows_.frmSet->OpenModal();
-    PutOnTop();
+    // Already open (the tray menu stays usable while it is): it only came forward, and the
+    // main window must not be put over it.
+    if (windows_.frmSet->OpenModal())
+        PutOnTop();
 }
 
 void TfrmMain::mnAddClick() {

@@ -166,6 +166,10 @@ class TfrmMain : public TForm, public MainHub {
     FriendList friends_;
     Settings settings_;
     bool friendFileProtected_ = false;
+    // FRIENDS.DAT was read as damaged: the next save first keeps a copy of it.
+    bool keepDamagedFile_ = false;
+    // That copy, until a save has succeeded.
+    std::wstring damagedFileCopy_;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
 };

@@ -148,7 +148,12 @@ bool Application::Post(std::function<void()> work) {
             }
         }
         // A full queue (10 000 messages) only delays the worker until the main thread has
-        // emptied some of it: no line is dropped while the program runs.
+        // emptied some of it: no line is dropped while the program runs. The lock is not
+        // held meanwhile, so Shutdown can refuse this post; and a worker told to stop gives
+        // up, since the main thread may be waiting for it to end rather than emptying the
+        // queue.
+        if (TThread::CurrentTerminated())
+            return false;
         Sleep(1);
     }
 }
@@ -186,7 +191,7 @@ bool Application::Send(std::function<void()> work, DWORD milliseconds) {
         if (WaitForSingleObject(done->event, 50) == WAIT_OBJECT_0)
             return true;
         bool late = milliseconds != INFINITE && GetTickCount64() - start >= milliseconds;
-        if (late || shuttingDown_) {
+        if (late || shuttingDown_ || TThread::CurrentTerminated()) {
             std::lock_guard<std::mutex> hold(done->lock);
             // It may have run while we took the lock.
             if (WaitForSingleObject(done->event, 0) == WAIT_OBJECT_0)

@@ -70,6 +70,11 @@ class Application {
     //    record) keeps it on that answer (writes the file itself), anything else drops it.
     //  - So no posted closure ever runs after the windows are destroyed, and a worker cut
     //    off by the bound only ever sees false answers, never a freed window.
+    //  - A worker that has been told to stop (Terminate) no longer waits for the main
+    //    thread: Post on a full queue and Send return false at once, because the main
+    //    thread may itself be waiting for that worker (TOwnedThread, Shutdown).
+    //  - No lock is held while waiting: postLock_ only covers the hand-over to the queue,
+    //    which never blocks.
     bool IsMainThread() const;
     // Any thread. Runs `work` on the main thread: at once when called there, otherwise
     // through a posted message. False when it will not run (before Initialize, or after

@@ -120,6 +120,37 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxByt
     return std::move(read.bytes);
 }
 
+KeptCopy KeepCopyBeside(const std::wstring& path) {
+    KeptCopy result;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            result.status = CopyStatus::NoSource;
+        return result;
+    }
+    for (int n = 0; n < 1000; ++n) {
+        std::wstring copy = path + L".bak" + (n ? std::to_wstring(n) : std::wstring());
+        // Anything by that name, a directory too, is someone's and stays.
+        if (GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
+            DWORD error = GetLastError();
+            // Taken between the look and the copy: the next name.
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            return result;
+        }
+        // The original goes next: the copy must not be lost with it to a crash.
+        FileHandle file = OpenFile(copy, GENERIC_WRITE, 0, OPEN_EXISTING);
+        if (!file || !FlushFileBuffers(file.get()))
+            return result;
+        result.status = CopyStatus::Made;
+        result.path = std::move(copy);
+        return result;
+    }
+    return result;
+}
+
 bool WriteFileAtomic(const std::wstring& path, std::string_view bytes) {
     return WriteFileAtomic(path, std::vector<std::string_view>{bytes});
 }

@@ -37,6 +37,17 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes);
 std::optional<std::string> ReadWholeFile(const std::wstring& path,
                                          size_t maxBytes = static_cast<size_t>(-1));
 
+// A copy of a file kept beside it before the file is replaced.
+enum class CopyStatus { Made, NoSource, Failed };
+struct KeptCopy {
+    CopyStatus status = CopyStatus::Failed;
+    std::wstring path; // Made: where the copy is
+};
+// Copies the file byte for byte to path + ".bak", or to the first of path + ".bak1",
+// ".bak2" ... ".bak999" that does not exist yet: an older copy is never overwritten. The copy
+// is on disk (flushed) when this returns Made. NoSource: there is no such file to keep.
+KeptCopy KeepCopyBeside(const std::wstring& path);
+
 // Replaces the file with `bytes` so that a crash or a full disk leaves either the old
 // content or the new one: a temporary file beside it (path + ".tmp") is written, flushed
 // and moved over the target. False when any step fails; the target is then untouched.

@@ -60,11 +60,18 @@ bool TfrmSend::OpenForFriend(int index) {
     return true;
 }
 
-void TfrmSend::OpenForAddress(std::string_view address) {
+bool TfrmSend::OpenForAddress(std::string_view address) {
+    if (Visible()) {
+        // A second ad-hoc OK while a message is half written: the message stays whole, with
+        // the address it was being written for.
+        BringForward();
+        return false;
+    }
     lbIP.SetText(address);
     lbName.SetText(kAdHocName);
     mmContent.Clear();
     Show();
+    return true;
 }
 
 void TfrmSend::BringForward() {

@@ -45,8 +45,9 @@ class TfrmSend : public TForm {
     // ad-hoc address it only comes forward, keeping what it holds (false).
     bool OpenForFriend(int index);
     // The ad-hoc prompt's OK: this address under "（临时发送）", an empty text, shown
-    // modelessly.
-    void OpenForAddress(std::string_view address);
+    // modelessly (true). While the window is already open it only comes forward, keeping
+    // its address and what the user has written (false), as a friend send does.
+    bool OpenForAddress(std::string_view address);
     // The window to the front with the keyboard in the text (it is already shown).
     void BringForward();
 

@@ -22,7 +22,8 @@ class TfrmTempSend : public TForm {
     explicit TfrmTempSend(TfrmSend& sendWindow);
 
     // The main window's ad-hoc command: an empty field, shown modally; returns when the
-    // prompt has closed: true when OK opened the send window.
+    // prompt has closed: true when OK left the send window up (opened for the address, or
+    // kept as it was when it was open already).
     bool Open();
 
     // Handlers, as a user's action runs them.

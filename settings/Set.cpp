@@ -88,7 +88,11 @@ void TfrmSet::FormCreate() {
     autoStartWas_ = cbAutoStart.Checked();
 }
 
-void TfrmSet::OpenModal() {
+bool TfrmSet::OpenModal() {
+    if (Modal()) {
+        ShowModal(); // only brings it to the front
+        return false;
+    }
     TGlobalHotKey& hotKey = hub_.MainHotKey();
     cbEnableHotkey.SetChecked(hotKey.Enabled());
     hkSet.SetValue(HotKeyControlFromShortcut(hotKey.Key()));
@@ -100,6 +104,7 @@ void TfrmSet::OpenModal() {
     ShowSoundFileState();
     FocusControl(edtSendName);
     ShowModal();
+    return true;
 }
 
 void TfrmSet::FormShow() {

@@ -41,8 +41,9 @@ class TfrmSet : public TForm {
     explicit TfrmSet(MainHub& hub);
 
     // The main window's settings command: fills the fields from the running program and
-    // shows the dialog modally; returns when it has closed.
-    void OpenModal();
+    // shows the dialog modally; returns when it has closed (true). While the dialog is
+    // already open it only comes forward, keeping what the user has typed (false).
+    bool OpenModal();
 
     // Handlers, as a user's action runs them.
     void btOKClick();

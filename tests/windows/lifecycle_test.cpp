@@ -5,11 +5,13 @@
 
 #include "app/Main.h"
 #include "framework/Controls.h"
+#include "framework/Exception.h"
 #include "framework/Form.h"
 #include "framework/Thread.h"
 #include "framework/Timer.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -285,14 +287,12 @@ TEST(Send, AWorkersWaitHasABoundAndAbandonedWorkNeverRuns) {
     EXPECT_FALSE(ran.load());
 }
 
+// Blocks on an event the test owns, so that a stop that never reaches Cancel can still be
+// undone by the test and a fault ends as a failure, not a hang. No destructor of its own:
+// stopping it is its holder's job.
 class BlockedWorker : public lv::TThread {
   public:
-    BlockedWorker() : TThread(false), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~BlockedWorker() override {
-        Terminate();
-        WaitFor(INFINITE);
-        CloseHandle(event_);
-    }
+    explicit BlockedWorker(HANDLE event) : TThread(false), event_(event) {}
     std::atomic<bool> finished{false};
 
   protected:
@@ -306,14 +306,90 @@ class BlockedWorker : public lv::TThread {
     HANDLE event_;
 };
 
+// Waits for the main thread without a bound, as a worker that must hand over its result
+// might.
+class WaitingWorker : public lv::TThread {
+  public:
+    WaitingWorker(std::atomic<bool>& waiting, std::atomic<int>& answer)
+        : TThread(false), waiting_(waiting), answer_(answer) {}
+
+  protected:
+    void Execute() override {
+        waiting_ = true;
+        answer_ = lv::App().Send([] {}, INFINITE) ? 1 : 0;
+    }
+
+  private:
+    std::atomic<bool>& waiting_;
+    std::atomic<int>& answer_;
+};
+
+// Destroys `holder` on another thread while the main thread handles no message, as the
+// main thread does while it waits for a worker; true when that took less than `bound`.
+// After the bound, `release` and the main thread's messages end the wait anyway.
+template <class Holder>
+bool DestroyedWithin(std::unique_ptr<Holder>& holder, DWORD bound,
+                     const std::function<void()>& release) {
+    HANDLE gone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread destroyer([&] {
+        holder.reset();
+        SetEvent(gone);
+    });
+    bool inTime = WaitForSingleObject(gone, bound) == WAIT_OBJECT_0;
+    if (!inTime) {
+        release();
+        PumpUntil([&] { return WaitForSingleObject(gone, 0) == WAIT_OBJECT_0; }, 10000);
+    }
+    destroyer.join();
+    CloseHandle(gone);
+    return inTime;
+}
+
 TEST(Worker, TerminateClosesWhatTheWorkerBlocksOn) {
-    BlockedWorker worker;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    {
+        lv::TOwnedThread<BlockedWorker> worker(event);
+        worker->Start();
+        EXPECT_FALSE(worker->WaitFor(100));
+        EXPECT_EQ(lv::App().WorkerCount(), 1u);
+        worker->Terminate();
+        EXPECT_TRUE(worker->WaitFor(5000));
+        EXPECT_TRUE(worker->finished.load());
+        EXPECT_EQ(lv::App().WorkerCount(), 0u);
+    }
+    CloseHandle(event);
+}
+
+// Dropping an owned worker must stop it through its own Cancel (a base destructor can only
+// reach the base's, and its wait then never ends), also while the worker waits for a main
+// thread that is busy waiting for it.
+TEST(Worker, DroppingAnOwnedWorkerStopsItEvenWhileItWaitsForTheMainThread) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto blocked = std::make_unique<lv::TOwnedThread<BlockedWorker>>(event);
+    BlockedWorker& worker = **blocked;
     worker.Start();
     EXPECT_FALSE(worker.WaitFor(100));
-    EXPECT_EQ(lv::App().WorkerCount(), 1u);
-    worker.Terminate();
-    EXPECT_TRUE(worker.WaitFor(5000));
-    EXPECT_TRUE(worker.finished.load());
+    EXPECT_TRUE(DestroyedWithin(blocked, 3000, [&] { SetEvent(event); }))
+        << "the worker's own Cancel was never called";
+    EXPECT_EQ(lv::App().WorkerCount(), 0u);
+    CloseHandle(event);
+
+    std::atomic<bool> waiting{false};
+    std::atomic<int> answer{-1};
+    auto sender = std::make_unique<lv::TOwnedThread<WaitingWorker>>(waiting, answer);
+    (*sender)->Start();
+    for (int i = 0; i < 400 && !waiting; ++i)
+        Sleep(5);
+    Sleep(50); // into its wait
+    EXPECT_TRUE(DestroyedWithin(sender, 3000, [] {}))
+        << "a stopped worker kept waiting for the main thread that waited for it";
+    EXPECT_EQ(answer.load(), 0) << "its work must be refused, not run";
+    EXPECT_EQ(lv::App().WorkerCount(), 0u);
+    PumpUntil([] { return false; }, 50);
+
+    // A worker nobody holds could never be stopped before it is destroyed.
+    BlockedWorker loose(nullptr);
+    EXPECT_THROW(loose.Start(), lv::Exception);
     EXPECT_EQ(lv::App().WorkerCount(), 0u);
 }
 

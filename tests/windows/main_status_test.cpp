@@ -432,6 +432,92 @@ TEST(FriendFile, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
     EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), original);
 }
 
+// A file read as damaged may still be the user's only copy of the list: the first save
+// keeps its exact bytes beside it, under a name no older copy has, and says where.
+TEST(FriendFile, ADamagedFileIsKeptBesideItBeforeTheFirstSave) {
+    const std::string damaged = Bytes("1 3 \0Me\0Bob\0a\0END");
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> older; // copies already there, left alone
+        std::wstring copy;
+    } cases[] = {
+        {"no older copy", {}, L"FRIENDS.DAT.bak"},
+        {"one older copy", {L"FRIENDS.DAT.bak"}, L"FRIENDS.DAT.bak1"},
+        {"two older copies", {L"FRIENDS.DAT.bak", L"FRIENDS.DAT.bak1"}, L"FRIENDS.DAT.bak2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DataFolder dir;
+        dir.Write(L"FRIENDS.DAT", damaged);
+        for (const std::wstring& name : c.older)
+            dir.Write(name, "older " + lv::ToGbk(name));
+        lv::TfrmMain main;
+        main.Friends().Add({"New", "10.0.0.9"});
+        main.btClearClick();
+        EXPECT_TRUE(main.SaveFriends());
+        EXPECT_EQ(dir.Read(c.copy), damaged);
+        for (const std::wstring& name : c.older)
+            EXPECT_EQ(dir.Read(name), "older " + lv::ToGbk(name));
+        EXPECT_EQ(main.mmOutput.Lines(),
+                  (Lines{"已将出错的数据文件原样备份为" + lv::ToGbk((dir / c.copy).wstring()),
+                         "数据文件保存成功！"}));
+        EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), Bytes("1 1 \0Me\0New\00010.0.0.9\0END"));
+
+        // The file is fine now: later saves are plain saves.
+        main.btClearClick();
+        main.SaveFriends();
+        EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件保存成功！"});
+        EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.bak" + std::to_wstring(c.older.size() + 1)));
+    }
+
+    // A file that is fine is saved as it always was, with no copy.
+    DataFolder dir;
+    dir.Write(L"FRIENDS.DAT", Bytes("1 0 \0Me\0END"));
+    lv::TfrmMain main;
+    main.Friends().Add({"New", "10.0.0.9"});
+    main.btClearClick();
+    main.SaveFriends();
+    EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件保存成功！"});
+    EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.bak"));
+}
+
+// The copy comes first or the save does not happen; and a save that fails after the copy
+// reads the same damaged file back without copying it twice.
+TEST(FriendFile, ADamagedFileIsNeverReplacedWithoutItsCopy) {
+    DataFolder dir;
+    const std::string damaged = Bytes("1 3 \0Me\0Bob\0a\0END");
+    dir.Write(L"FRIENDS.DAT", damaged);
+    lv::TfrmMain main;
+    // Another program holds the file after start-up: it cannot be copied.
+    HANDLE held = CreateFileW((dir / L"FRIENDS.DAT").wstring().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    main.Friends().Add({"New", "10.0.0.9"});
+    main.btClearClick();
+    EXPECT_FALSE(main.SaveFriends());
+    CloseHandle(held);
+    EXPECT_EQ(main.mmOutput.Lines(),
+              Lines{"无法备份出错的数据文件，为保护原有数据，本次修改未保存！"});
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), damaged);
+    EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.bak"));
+    EXPECT_EQ(main.lsbNames.Items(), Lines{"New"}) << "the change stays on screen";
+
+    // Now the copy is made, but the file itself cannot be written.
+    dir.Block(L"FRIENDS.DAT.tmp");
+    main.btClearClick();
+    EXPECT_FALSE(main.SaveFriends());
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT.bak"), damaged);
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), damaged);
+    std::filesystem::remove(dir / L"FRIENDS.DAT.tmp");
+
+    main.Friends().Add({"Again", "10.0.0.8"});
+    main.btClearClick();
+    EXPECT_TRUE(main.SaveFriends());
+    EXPECT_EQ(main.mmOutput.Lines(), Lines{"数据文件保存成功！"}) << "one copy, said once";
+    EXPECT_FALSE(dir.Exists(L"FRIENDS.DAT.bak1"));
+    EXPECT_EQ(dir.Read(L"FRIENDS.DAT.bak"), damaged);
+}
+
 TEST(FriendFile, AHugeFileIsADamagedFileAndStartUpGoesOn) {
     DataFolder dir;
     std::string huge = Bytes("1 1 \0S\0Bob\0a\0END");

@@ -404,6 +404,14 @@ TEST_F(SendWindow, AdHocPromptOpensTheSendWindowModelesslyAndAFriendSendBringsIt
     EXPECT_EQ(send->lbName.Text(), "（临时发送）");
     EXPECT_EQ(send->mmContent.Text(), "写了一半");
 
+    // So does a second ad-hoc OK: the half-written message keeps its text and address.
+    adHoc("127.0.0.9", true);
+    EXPECT_TRUE(send->Visible());
+    EXPECT_FALSE(send->Modal());
+    EXPECT_EQ(send->lbIP.Text(), " 127.0.0.5 ");
+    EXPECT_EQ(send->mmContent.Text(), "写了一半");
+    EXPECT_EQ(GetFocus(), send->mmContent.Handle());
+
     send->btSendClick();
     ASSERT_TRUE(WaitForLines(2));
     EXPECT_EQ(Status(), (Lines{"（临时发送）:正在发送..", "（临时发送）:发送成功^_^"}));

@@ -123,6 +123,38 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
     });
 }
 
+// Whether `upper` lies above `lower` in the z-order.
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == lower)
+            return true;
+    return false;
+}
+
+// The tray menu stays usable while the dialog is up: 设置 chosen there again must bring the
+// open dialog forward with what the user has typed, not refill it or cover it.
+TEST_F(SettingsDialog, SettingsChosenAgainWhileOpenKeepsWhatWasTyped) {
+    Create();
+    bool leftOpen = WhileOpen([&] {
+        set->edtSendName.SetText("写到一半");
+        set->cbEnableSound.SetChecked(false);
+        set->cbEnableSoundClick();
+        main->mnSetClick();
+        EXPECT_TRUE(set->Visible());
+        EXPECT_TRUE(set->Modal());
+        EXPECT_EQ(set->edtSendName.Text(), "写到一半");
+        EXPECT_FALSE(set->cbEnableSound.Checked());
+        EXPECT_FALSE(set->edtSoundFile.Enabled());
+        EXPECT_TRUE(IsAbove(set->Handle(), main->Handle())) << "the main window covers it";
+        set->btOKClick();
+    });
+    EXPECT_FALSE(leftOpen);
+    EXPECT_EQ(main->Friends().SenderName(), "写到一半");
+    EXPECT_NE(FriendFile().find("写到一半"), std::string::npos);
+    EXPECT_FALSE(main->CurrentSettings().EnableSound);
+    EXPECT_TRUE(IsAbove(main->Handle(), set->Handle())) << "after it closes, the main window";
+}
+
 TEST_F(SettingsDialog, EmptyNameIsRefusedWithNothingAppliedButABlankIsAName) {
     Create();
     std::string friendsBefore = FriendFile();

@@ -245,4 +245,21 @@ TEST_F(TrayIconOfTheMainWindow, ConfirmedExitRemovesTheIcon) {
     lv::App().ResetTerminated();
 }
 
+// The shell is gone (or restarted without the icon) and refuses the removal: a confirmed
+// Exit still ends the program, with no error box and no window left behind.
+TEST_F(TrayIconOfTheMainWindow, ConfirmedExitEndsWhenTheShellCannotRemoveTheIcon) {
+    lv::App().SetAnimateWindows(false);
+    main->Show();
+    shell.accept = FALSE;
+    MessageBoxes boxes;
+    boxes.Answer(IDYES);
+    main->mnExitClick();
+    EXPECT_EQ(boxes.asked.size(), 1u) << "only the exit question";
+    EXPECT_TRUE(lv::App().Terminated());
+    EXPECT_FALSE(main->Visible());
+    EXPECT_EQ(1, shell.Count(NIM_DELETE));
+    lv::App().ProcessMessages();
+    lv::App().ResetTerminated();
+}
+
 } // namespace
