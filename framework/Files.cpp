@@ -59,6 +59,47 @@ std::wstring ExecutableDirectory() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+namespace {
+
+// A path in its full, long form where it can be resolved; as given otherwise.
+std::wstring Canonical(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n =
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0)
+            return path;
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        full.resize(n);
+    }
+    // A copy started through its 8.3 name (an old shortcut, a command line) reports the short
+    // form; the long form of an existing file is the same for both.
+    std::wstring longer(full.size() + 1, L'\0');
+    for (;;) {
+        DWORD n = GetLongPathNameW(full.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+        if (n == 0)
+            return full;
+        if (n < longer.size()) {
+            longer.resize(n);
+            return longer;
+        }
+        longer.resize(n);
+    }
+}
+
+} // namespace
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty())
+        return false;
+    std::wstring x = Canonical(a), y = Canonical(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::wstring AppDirectory() {
     if (!DirectoryOverride().empty())
         return DirectoryOverride();
@@ -90,8 +131,8 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
             std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), maxBytes)));
     char buffer[64 * 1024];
     for (;;) {
-        DWORD want = static_cast<DWORD>(
-            std::min<size_t>(sizeof buffer, maxBytes - result.bytes.size() + 1));
+        DWORD want =
+            static_cast<DWORD>(std::min<size_t>(sizeof buffer, maxBytes - result.bytes.size() + 1));
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, want, &got, nullptr)) {
             result.bytes.clear();

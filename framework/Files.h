@@ -14,6 +14,10 @@ namespace lv {
 std::wstring ExecutablePath();
 std::wstring ExecutableDirectory();
 
+// True when both paths name the same file as Windows resolves them: case-insensitive, and
+// "." / ".." / 8.3 short names resolved where the file exists.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
 // The directory the program's files live in, with its trailing backslash: the executable's
 // directory, unless a test has pointed the program at a folder of its own.
 std::wstring AppDirectory();

@@ -28,7 +28,7 @@ void TRegistry::CloseKey() {
     key_ = nullptr;
 }
 
-std::optional<std::string> TRegistry::ReadString(std::string_view name) const {
+std::optional<std::wstring> TRegistry::ReadWideString(std::string_view name) const {
     if (!key_)
         return std::nullopt;
     std::wstring wideName = ToWide(name);
@@ -52,14 +52,25 @@ std::optional<std::string> TRegistry::ReadString(std::string_view name) const {
         size_t end = text.find(L'\0');
         if (end != std::wstring::npos)
             text.resize(end);
-        return ToGbk(text);
+        return text;
     }
 }
 
+std::optional<std::string> TRegistry::ReadString(std::string_view name) const {
+    std::optional<std::wstring> text = ReadWideString(name);
+    if (!text)
+        return std::nullopt;
+    return ToGbk(*text);
+}
+
 bool TRegistry::WriteString(std::string_view name, std::string_view value) {
+    return WriteWideString(name, ToWide(value));
+}
+
+bool TRegistry::WriteWideString(std::string_view name, std::wstring_view value) {
     if (!key_)
         return false;
-    std::wstring wide = ToWide(value);
+    std::wstring wide(value);
     return RegSetValueExW(key_, ToWide(name).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(wide.c_str()),
                           static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -70,9 +81,8 @@ bool TRegistry::DeleteValue(std::string_view name) {
 }
 
 bool TRegistry::ValueExists(std::string_view name) const {
-    return key_ &&
-           RegQueryValueExW(key_, ToWide(name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
-               ERROR_SUCCESS;
+    return key_ && RegQueryValueExW(key_, ToWide(name).c_str(), nullptr, nullptr, nullptr,
+                                    nullptr) == ERROR_SUCCESS;
 }
 
 } // namespace lv

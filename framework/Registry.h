@@ -27,6 +27,9 @@ class TRegistry {
     // A REG_SZ value of the open key; nullopt when it is missing or of another type.
     std::optional<std::string> ReadString(std::string_view name) const;
     bool WriteString(std::string_view name, std::string_view value);
+    // The same as UTF-16, for values that hold a path (a path need not fit in GBK).
+    std::optional<std::wstring> ReadWideString(std::string_view name) const;
+    bool WriteWideString(std::string_view name, std::wstring_view value);
     bool DeleteValue(std::string_view name);
     bool ValueExists(std::string_view name) const;
 

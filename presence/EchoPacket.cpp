@@ -59,7 +59,8 @@ std::optional<Ipv4Bytes> AcceptEchoReply(std::span<const uint8_t> datagram, uint
         return std::nullopt;
     if ((icmp[4] | (icmp[5] << 8)) != identifier)
         return std::nullopt;
-    for (size_t i = 0; i < 4; ++i)
+    const bool anyLocal = local == Ipv4Bytes{0, 0, 0, 0};
+    for (size_t i = 0; i < 4 && !anyLocal; ++i)
         if (datagram[16 + i] != local[i])
             return std::nullopt;
     return Ipv4Bytes{datagram[12], datagram[13], datagram[14], datagram[15]};

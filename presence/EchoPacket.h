@@ -35,7 +35,8 @@ std::string DottedQuad(const Ipv4Bytes& address);
 
 // A datagram from a raw ICMP socket (IP header, then the ICMP message) that answers one of
 // this process's requests: IPv4, an echo reply (type 0) carrying `identifier`, sent to
-// `local`. Its source address when it is one; nothing for anything else, including
+// `local` -- or to any address when `local` is 0.0.0.0, as for a socket bound to every
+// address. Its source address when it is one; nothing for anything else, including
 // datagrams too short for the headers they announce. Other hosts' echo requests, and
 // the process's own requests when it probes its own address, are not answers.
 std::optional<Ipv4Bytes> AcceptEchoReply(std::span<const uint8_t> datagram, uint16_t identifier,

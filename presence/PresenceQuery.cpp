@@ -64,8 +64,8 @@ struct ProbeState {
     HANDLE finishedEvent;
 };
 
-// Receives the answers of one query on a raw ICMP socket of its own, bound to the first
-// address of the local host name, and reports each answer as "<name> 在线". Frees itself.
+// Receives the answers of one query on a raw ICMP socket of its own, bound to every address
+// of the machine, and reports each answer as "<name> 在线". Frees itself.
 class TEchoReceiver : public TThread {
   public:
     TEchoReceiver(MainHub& hub, std::shared_ptr<ProbeState> state)
@@ -124,8 +124,11 @@ class TEchoReceiver : public TThread {
             ~Closer() { closesocket(s); }
         } closer{s};
 
+        // An answer counts whichever local address it arrives on: the host name's first
+        // address may be a VPN's, a virtual or the loopback adapter's, and the friends'
+        // answers arrive on another one.
         std::optional<in_addr> local =
-            hooks.localAddress ? hooks.localAddress() : FirstLocalAddress();
+            hooks.localAddress ? hooks.localAddress() : std::optional<in_addr>(in_addr{});
         if (Stopping())
             return;
         if (!local) {

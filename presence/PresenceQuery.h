@@ -36,12 +36,12 @@ std::optional<in_addr> EchoDestination(std::string_view address);
 // SOCKET_ERROR when the address has no destination and nothing was sent.
 int SendEchoRequest(SOCKET socket, std::string_view address);
 
-// The first IPv4 address of the local host name: the receiving worker binds to it and only
-// answers sent to it count.
+// The first IPv4 address of the local host name.
 std::optional<in_addr> FirstLocalAddress();
 
-// Tests: stand-ins for the worker's socket and its local address; empty members (and
-// ProbeHooks{}) bring the real ones back.
+// Tests: stand-ins for the worker's socket and the address it binds to (every address of
+// the machine, 0.0.0.0, unless a test says otherwise); empty members (and ProbeHooks{})
+// bring the real ones back.
 struct ProbeHooks {
     std::function<SOCKET()> openSocket;
     std::function<std::optional<in_addr>()> localAddress;

@@ -5,9 +5,7 @@
 #include "framework/Application.h"
 #include "framework/Exception.h"
 #include "framework/Files.h"
-#include "framework/Gbk.h"
 #include "framework/MessageBox.h"
-#include "framework/Registry.h"
 #include "settings/SettingsStore.h"
 
 namespace lv {
@@ -16,10 +14,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // Ctrl+Alt+A, what the hot-key field shows until the program's own key replaces it.
 constexpr uint16_t kInitialHotKey = 49217;
-
-std::string ExecutablePathGbk() {
-    return ToGbk(ExecutablePath());
-}
 
 } // namespace
 
@@ -73,18 +67,9 @@ void TfrmSet::CreateControls() {
 void TfrmSet::FormCreate() {
     chkStartHide.SetChecked(SettingsStore().Load({}).StartHide);
 
-    cbAutoStart.SetChecked(false);
-    {
-        // Opened with full access although only read: an account that may not change the
-        // entry sees the box unticked, so it never offers a change it cannot make.
-        TRegistry registry;
-        if (registry.OpenKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_ALL_ACCESS, false)) {
-            std::optional<std::string> value = registry.ReadString(kRunValue);
-            // Only an entry that starts this very executable counts; one left by a copy
-            // elsewhere is not ours to report as on.
-            cbAutoStart.SetChecked(value && *value == ExecutablePathGbk());
-        }
-    }
+    // Ticked as well for a machine-wide entry of an older installation: Windows starts this
+    // program from it all the same.
+    cbAutoStart.SetChecked(ReadAutoStart(ExecutablePath()).On());
     autoStartWas_ = cbAutoStart.Checked();
 }
 
@@ -161,27 +146,39 @@ void TfrmSet::btOKClick() {
         return;
     }
 
-    bool autoStart = cbAutoStart.Checked();
-    if (autoStart != autoStartWas_) {
-        // A failed change keeps the old state in AutoStartWas, so the next OK tries again.
-        if (WriteAutoStart(autoStart))
-            autoStartWas_ = autoStart;
-        else
-            ShowMessageBox(Handle(), "无法修改注册表，“随Windows启动”的设置未能保存。", "Lumivale",
-                           MB_OK);
-    }
+    if (cbAutoStart.Checked() != autoStartWas_)
+        ChangeAutoStart(cbAutoStart.Checked());
 
     SetModalResult(IDOK);
     Close();
 }
 
-bool TfrmSet::WriteAutoStart(bool on) {
-    TRegistry registry;
-    if (!registry.OpenKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_ALL_ACCESS, true))
-        return false;
-    if (on)
-        return registry.WriteString(kRunValue, ExecutablePathGbk());
-    return !registry.ValueExists(kRunValue) || registry.DeleteValue(kRunValue);
+void TfrmSet::ChangeAutoStart(bool on) {
+    const std::wstring self = ExecutablePath();
+    AutoStartResult result =
+        on ? (WriteAutoStart(self) ? AutoStartResult::kDone : AutoStartResult::kFailed)
+           : RemoveAutoStart(self);
+    switch (result) {
+    case AutoStartResult::kDone:
+        autoStartWas_ = on;
+        break;
+    case AutoStartResult::kFailed:
+        // The old state stays in AutoStartWas, so the next OK tries again.
+        ShowMessageBox(Handle(), "无法修改注册表，“随Windows启动”的设置未能保存。", "Lumivale",
+                       MB_OK);
+        break;
+    case AutoStartResult::kMachineWideKept:
+        // The box shows what Windows will do; unticked, every later OK would try again and
+        // show this box again.
+        autoStartWas_ = true;
+        cbAutoStart.SetChecked(true);
+        ShowMessageBox(Handle(),
+                       "本用户的启动项已删除，但旧版本为本机所有用户写入的启动项需要管理员权限"
+                       "才能删除，Lumivale仍会随Windows启动。请以管理员身份运行Lumivale后取消"
+                       "“随Windows启动”。",
+                       "Lumivale", MB_OK);
+        break;
+    }
 }
 
 void TfrmSet::btCancelClick() {

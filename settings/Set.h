@@ -6,6 +6,7 @@
 #include "framework/Dialogs.h"
 #include "framework/Form.h"
 #include "hub/MainHub.h"
+#include "settings/AutoStart.h"
 
 #include <string>
 
@@ -30,11 +31,6 @@ enum SetWindowId : int {
     kSetBtOK = 314,
     kSetBtCancel = 315,
 };
-
-// Start with Windows: this value under the Run key of HKEY_LOCAL_MACHINE holds the
-// executable's full path exactly while the option is on.
-inline constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr char kRunValue[] = "Lumivale";
 
 class TfrmSet : public TForm {
   public:
@@ -78,8 +74,8 @@ class TfrmSet : public TForm {
     void CreateControls();
     void FormCreate();
     void ShowSoundFileState();
-    // Step 6 of OK: false when the Run key could not be changed.
-    bool WriteAutoStart(bool on);
+    // OK with 随Windows启动 changed: the Run key, and a box when it could not be changed.
+    void ChangeAutoStart(bool on);
 
     MainHub& hub_;
     bool autoStartWas_ = false;

@@ -82,10 +82,11 @@ bool Listener::Start(std::string& error) {
         error = "no socket: " + std::to_string(WSAGetLastError());
         return false;
     }
-    // Sessions we closed leave TIME_WAIT entries behind; without this a restart on the same
-    // port fails for a minute on Linux hosts.
+    // Nobody else may bind the port while we hold it: with SO_REUSEADDR (or none) another
+    // program could bind it, or a more specific address on it, and take the messages. Wine
+    // still lets a restart bind over our own TIME_WAIT entries with it.
     BOOL on = TRUE;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in sin{};
     sin.sin_family = AF_INET;
     sin.sin_port = htons(config_.port);

@@ -5,6 +5,8 @@
 // single-instance mutex), 3 already running for this address and port. The reason goes to the error
 // output and to the log file if one is set; no message box, because the service is usually started
 // unattended.
+// msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
+// ended.
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
@@ -17,6 +19,7 @@
 #include "messenger/msgsvc/ServiceConfig.h"
 #include "messenger/msgsvc/ServiceFiles.h"
 #include "messenger/msgsvc/SingleInstance.h"
+#include "messenger/msgsvc/StopService.h"
 
 #include <windows.h>
 
@@ -189,6 +192,8 @@ int Run(Service& service) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    if (auto program = StopRequest(__argc, __wargv, lv::ExecutablePath()))
+        return StopServicesRunningFrom(*program) ? 0 : 4;
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     std::wstring logPath = LogPath(config.log);
     EnableCaptureNotices(config.notify);

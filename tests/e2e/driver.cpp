@@ -27,8 +27,7 @@
 //                                     L answered N": ms from the press until TEXT showed, the
 //                                     longest the window took to answer one message, and how
 //                                     many it answered; exit 1 when TEXT never showed
-//   lvdriver hostaddress -            the first address of the local host name, which
-//                                     Lumivale's presence query binds to
+//   lvdriver hostaddress -            the first address of the local host name
 //   lvdriver pollpopups TITLE MS [N]  act as a pop-up capture for MS ms (or until N are found):
 //                                     every millisecond find the windows with that caption,
 //                                     read control 65535 and close each. Prints "polling",

@@ -125,6 +125,21 @@ TEST(EchoReply, OnlyThisProcesssRepliesSentToTheLocalAddressAreAccepted) {
     EXPECT_TRUE(AcceptEchoReply(Prefix(Datagram(0, id), 28), id, kLocal));
 }
 
+// The worker's socket is bound to every address: a reply counts whichever local address it
+// arrived on (a VPN or loopback adapter may come first), and still only a reply of ours.
+TEST(EchoReply, BoundToEveryAddressAReplyToAnyLocalAddressCounts) {
+    const uint16_t id = 0x1234;
+    const Ipv4Bytes kAny{0, 0, 0, 0};
+    for (Ipv4Bytes arrivedOn : {kLocal, Ipv4Bytes{127, 0, 0, 1}, Ipv4Bytes{10, 8, 0, 6}}) {
+        auto accepted = AcceptEchoReply(Datagram(0, id, kPeer, arrivedOn), id, kAny);
+        ASSERT_TRUE(accepted) << lv::presence::DottedQuad(arrivedOn);
+        EXPECT_EQ(*accepted, kPeer);
+    }
+    EXPECT_FALSE(AcceptEchoReply(Datagram(0, 0x3412, kPeer, kLocal), id, kAny));
+    EXPECT_FALSE(AcceptEchoReply(Datagram(8, id, kLocal, kLocal), id, kAny));
+    EXPECT_FALSE(AcceptEchoReply(Prefix(Datagram(0, id), 27), id, kAny));
+}
+
 TEST(EchoReply, AHeaderWithOptionsMovesTheIcmpMessage) {
     const uint16_t id = 0x1234;
     EXPECT_TRUE(AcceptEchoReply(Datagram(0, id, kPeer, kLocal, 6), id, kLocal));

@@ -2,12 +2,14 @@
 # The NSIS installer under Wine, as a user would run it: a silent install (/S) into a fresh
 # prefix, the installed Lumivale.exe starts, shows its main window and starts msgsvc.exe;
 # an update keeps the user's msgsvc.ini; the silent uninstall removes the programs (ending
-# the running msgsvc.exe) and keeps the user's files; /DELETEDATA removes those too.
+# the running msgsvc.exe) and keeps the user's files; /DELETEDATA removes those too. A
+# msgsvc.exe that runs from another folder is left running by the update and the uninstall.
 source "$LV_SRC/tests/e2e/lib.sh"
 : "${LV_PACKAGE:?}"
 setup="$LV_PACKAGE/Lumivale-1.32-win64-setup.exe"
 [ -f "$setup" ] || { echo "FAIL: no $setup; build it with: cmake --build --preset windows --target package"; exit 1; }
 PORT=11420
+OTHER_PORT=1181
 LV_MN_EXIT=207
 
 lv_prefix installer
@@ -26,7 +28,7 @@ run_uninstall() {
   for _ in $(seq 300); do [ -e "$app/Uninstall.exe" ] || break; sleep 0.2; done
   sleep 1
 }
-listening() { timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$PORT" 2>/dev/null; }
+listening() { timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/${1:-$PORT}" 2>/dev/null; }
 files() { (cd "$1" 2>/dev/null && ls -1 | LC_ALL=C sort | tr '\n' ' '); }
 
 run_setup /S
@@ -68,14 +70,41 @@ check_eq "Lumivale exits" 0 "$?"
 check "Lumivale.ini written" test -s "$app/Lumivale.ini"
 check "msgsvc.exe still runs" listening
 
+# Another copy of the service, from a folder of its own (another user's, say).
+other="$LV_DIR/other"
+rm -rf "$other" && mkdir -p "$other" && cp "$app/msgsvc.exe" "$other/"
+printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=%s\r\n' "$OTHER_PORT" >"$other/msgsvc.ini"
+lv_start "$other/msgsvc.exe"
+other_pid=$LV_PID
+for _ in $(seq 100); do listening "$OTHER_PORT" && break; sleep 0.2; done
+check "the other folder's msgsvc.exe listens" listening "$OTHER_PORT"
+
 # An update over the running service: replaces the programs, keeps the user's msgsvc.ini.
 run_setup /S
 check_eq "update's exit code" 0 "$?"
 check "update keeps msgsvc.ini" grep -q "Port=$PORT" "$app/msgsvc.ini"
+check "the update ended the installed msgsvc.exe" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
+check "the update left the other folder's msgsvc.exe running" listening "$OTHER_PORT"
+"$WINE64" "$app/msgsvc.exe" >/dev/null 2>&1 </dev/null &
+for _ in $(seq 100); do listening && break; sleep 0.2; done
+check "the updated msgsvc.exe runs" listening
+
+# 随Windows启动 ticked in the installed Lumivale: the uninstall removes its per-user value.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+win_exe=$("$WINE64" winepath -w "$app/Lumivale.exe" 2>/dev/null | tr -d '\r')
+"$WINE64" reg add "$run_key" /v Lumivale /d "\"$win_exe\"" /f >/dev/null 2>&1
+check "the per-user Run value is in place" bash -c '"$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 
 run_uninstall /S
+check "the uninstall removes the per-user Run value" bash -c '! "$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 check_eq "silent uninstall keeps the user's files" "FRIENDS.DAT Lumivale.ini msgsvc.ini receive.txt send.txt " "$(files "$app")"
 check "the running msgsvc.exe was ended" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
+check "the uninstall left the other folder's msgsvc.exe running" listening "$OTHER_PORT"
+# /stop of the other copy ends it, as the installer's own stop does.
+timeout 60 "$WINE64" "$other/msgsvc.exe" /stop >/dev/null 2>&1 </dev/null
+check_eq "msgsvc.exe /stop's exit code" 0 "$?"
+lv_wait_exit "$other_pid" 10
+check "msgsvc.exe /stop ended the copy of its folder" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$OTHER_PORT"
 check "Start-menu entries removed" test ! -e "$menu"
 check "Add/Remove Programs entry removed" bash -c '! "$WINE64" reg query "$1" >/dev/null 2>&1' _ "$uninst_key"
 

@@ -5,6 +5,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -94,9 +95,13 @@ TEST_F(PresenceQuery, OwnAddressAnswersOnceAndTheWindowStaysInUse) {
     std::chrono::milliseconds took{};
     Lines lines = Query({{"本机", own}, {"回环", "127.0.0.1"}}, &took);
     during.SetEnabled(false);
-    Lines expected{kQuerying, "本机 在线", kDone};
+    // The loopback friend answers too, whatever address the host name has.
+    Lines expected{kQuerying, "本机 在线", "回环 在线", kDone};
     if (own == "127.0.0.1")
         expected = {kQuerying, "本机 在线", "本机 在线", kDone};
+    if (lines.size() == 4)
+        std::sort(lines.begin() + 1, lines.end() - 1);
+    std::sort(expected.begin() + 1, expected.end() - 1);
     EXPECT_EQ(lines, expected);
     EXPECT_GE(took.count(), 8000);
     EXPECT_LT(took.count(), 9500);

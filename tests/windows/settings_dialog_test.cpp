@@ -7,6 +7,8 @@
 #include "framework/Timer.h"
 #include "settings/Set.h"
 
+#include <sddl.h>
+
 #include <memory>
 
 namespace {
@@ -18,26 +20,31 @@ using lvtest::MessageBoxes;
 constexpr uint16_t kCtrlShiftF12Control = (HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8 | VK_F12;
 constexpr uint16_t kCtrlShiftF12Shortcut = 0x4000 | 0x2000 | VK_F12;
 
-std::optional<std::string> RunValue() {
+// The Run value under `root` (HKEY_CURRENT_USER, where the dialog writes it, unless said).
+std::optional<std::wstring> RunValue(HKEY root = HKEY_CURRENT_USER) {
     lv::TRegistry registry;
-    if (!registry.OpenKey(HKEY_LOCAL_MACHINE, lv::kRunKey, KEY_READ, false))
+    if (!registry.OpenKey(root, lv::kRunKey, KEY_READ, false))
         return std::nullopt;
-    return registry.ReadString(lv::kRunValue);
+    return registry.ReadWideString(lv::kRunValue);
 }
 
-void SetRunValue(std::optional<std::string> value) {
+void SetRunValue(HKEY root, std::optional<std::wstring> value) {
     lv::TRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(HKEY_LOCAL_MACHINE, lv::kRunKey, KEY_ALL_ACCESS, true));
+    ASSERT_TRUE(registry.OpenKey(root, lv::kRunKey, KEY_ALL_ACCESS, true));
     if (value)
-        registry.WriteString(lv::kRunValue, *value);
+        registry.WriteWideString(lv::kRunValue, *value);
     else if (registry.ValueExists(lv::kRunValue))
         registry.DeleteValue(lv::kRunValue);
 }
 
+const std::wstring kSelf = lv::ExecutablePath();
+const std::wstring kQuotedSelf = L"\"" + kSelf + L"\"";
+
 class SettingsDialog : public testing::Test {
   protected:
     SettingsDialog() {
-        SetRunValue(std::nullopt);
+        SetRunValue(HKEY_CURRENT_USER, std::nullopt);
+        SetRunValue(HKEY_LOCAL_MACHINE, std::nullopt);
         // A quit left in the queue by an earlier test (a confirmed Exit) would end the
         // dialog's modal loop before it ran.
         MSG quit;
@@ -45,7 +52,10 @@ class SettingsDialog : public testing::Test {
         }
         lv::App().ResetTerminated();
     }
-    ~SettingsDialog() override { SetRunValue(std::nullopt); }
+    ~SettingsDialog() override {
+        SetRunValue(HKEY_CURRENT_USER, std::nullopt);
+        SetRunValue(HKEY_LOCAL_MACHINE, std::nullopt);
+    }
 
     // The dialog comes after the main window, as at start-up; a test that needs a Run
     // value at creation sets it first.
@@ -183,15 +193,14 @@ TEST_F(SettingsDialog, EmptyNameIsRefusedWithNothingAppliedButABlankIsAName) {
 }
 
 TEST_F(SettingsDialog, CancelledUntickKeepsTheRunValueAndTheNextOkRemovesIt) {
-    std::string self = lv::ToGbk(lv::ExecutablePath());
-    SetRunValue(self);
+    SetRunValue(HKEY_CURRENT_USER, kQuotedSelf);
     Create();
     EXPECT_TRUE(set->cbAutoStart.Checked());
     WhileOpen([&] {
         set->cbAutoStart.SetChecked(false);
         set->btCancelClick();
     });
-    EXPECT_EQ(RunValue(), self);
+    EXPECT_EQ(RunValue(), kQuotedSelf);
     WhileOpen([&] {
         EXPECT_FALSE(set->cbAutoStart.Checked()) << "the abandoned state is shown again";
         set->btOKClick();
@@ -202,18 +211,133 @@ TEST_F(SettingsDialog, CancelledUntickKeepsTheRunValueAndTheNextOkRemovesIt) {
 
 TEST_F(SettingsDialog, RunValueIsTouchedOnlyWhenTheBoxChanges) {
     // An entry for a copy elsewhere is not ours: the box is unticked and OK leaves it.
-    SetRunValue("C:\\别处\\Lumivale.exe");
+    SetRunValue(HKEY_LOCAL_MACHINE, L"C:\\别处\\Lumivale.exe");
     Create();
     EXPECT_FALSE(set->cbAutoStart.Checked());
     WhileOpen([&] { set->btOKClick(); });
-    EXPECT_EQ(RunValue(), "C:\\别处\\Lumivale.exe");
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), L"C:\\别处\\Lumivale.exe");
 
+    // Ticked: the per-user value, the path quoted; the other copy's entry stays.
     WhileOpen([&] {
         set->cbAutoStart.SetChecked(true);
         set->btOKClick();
     });
-    EXPECT_EQ(RunValue(), lv::ToGbk(lv::ExecutablePath()));
+    EXPECT_EQ(RunValue(), kQuotedSelf);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), L"C:\\别处\\Lumivale.exe");
     EXPECT_TRUE(set->AutoStartWas());
+}
+
+// However an older installation or the user wrote the value, it counts when it starts this
+// executable, and unticking removes it from both keys.
+TEST_F(SettingsDialog, AnyValueThatStartsThisProgramIsShownTickedAndRemovedWithOurs) {
+    std::wstring upper = kSelf;
+    CharUpperW(upper.data());
+    std::wstring shortPath(MAX_PATH, L'\0');
+    shortPath.resize(GetShortPathNameW(kSelf.c_str(), shortPath.data(), MAX_PATH));
+    struct Case {
+        const char* what;
+        HKEY root;
+        std::wstring value;
+        bool ours;
+    } cases[] = {
+        {"machine-wide, unquoted, as older versions wrote it", HKEY_LOCAL_MACHINE, kSelf, true},
+        {"other case", HKEY_LOCAL_MACHINE, upper, true},
+        {"quoted with an argument and blanks", HKEY_CURRENT_USER, L"  " + kQuotedSelf + L" /hide",
+         true},
+        {"short name", HKEY_CURRENT_USER, L"\"" + shortPath + L"\"", true},
+        {"a longer name beginning with ours", HKEY_CURRENT_USER, kSelf + L".old", false},
+        {"quotes around part of it", HKEY_CURRENT_USER, L"\"C:\\\" " + kSelf, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetRunValue(c.root, c.value);
+        Create();
+        EXPECT_EQ(set->cbAutoStart.Checked(), c.ours);
+        if (c.ours) {
+            WhileOpen([&] {
+                set->cbAutoStart.SetChecked(false);
+                set->btOKClick();
+            });
+            EXPECT_EQ(RunValue(c.root), std::nullopt);
+        }
+        SetRunValue(c.root, std::nullopt);
+    }
+}
+
+// A standard user: the machine-wide key may be read but not changed (here a key of the test's
+// own whose permissions refuse changes stands in for it).
+class SettingsDialogStandardUser : public SettingsDialog {
+  protected:
+    SettingsDialogStandardUser() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\LumivaleTest");
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\LumivaleTest\\User", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &user, nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\LumivaleTest\\Machine", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &machine, nullptr);
+        lv::SetAutoStartRoots(user, machine);
+    }
+    ~SettingsDialogStandardUser() override {
+        lv::SetAutoStartRoots(nullptr, nullptr);
+        RegCloseKey(user);
+        RegCloseKey(machine);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\LumivaleTest");
+    }
+    // The machine-wide Run key with `value`, refusing every later change of its values.
+    void MachineWideValue(const std::wstring& value) {
+        RegDeleteTreeW(machine, lv::ToWide(lv::kRunKey).c_str());
+        SetRunValue(machine, value);
+        lv::TRegistry run;
+        ASSERT_TRUE(run.OpenKey(machine, lv::kRunKey, KEY_ALL_ACCESS, false));
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(D;;0x0002;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+        ASSERT_EQ(RegSetKeySecurity(run.Handle(), DACL_SECURITY_INFORMATION, readOnly),
+                  ERROR_SUCCESS);
+        LocalFree(readOnly);
+    }
+
+    HKEY user = nullptr;
+    HKEY machine = nullptr;
+};
+
+TEST_F(SettingsDialogStandardUser, TickWritesThePerUserValueAndAMachineWideOneIsReportedOnce) {
+    MachineWideValue(L"C:\\别处\\Lumivale.exe");
+    Create();
+    EXPECT_FALSE(set->cbAutoStart.Checked());
+    EXPECT_FALSE(WhileOpen([&] {
+        set->cbAutoStart.SetChecked(true);
+        set->btOKClick();
+    })) << "no box, the dialog closes";
+    EXPECT_EQ(RunValue(user), kQuotedSelf);
+    WhileOpen([&] {
+        set->cbAutoStart.SetChecked(false);
+        set->btOKClick();
+    });
+    EXPECT_EQ(RunValue(user), std::nullopt);
+
+    // An older installation's machine-wide value for this program: ticked; unticking removes
+    // the per-user value, says that the other stays, and shows the box ticked again.
+    MachineWideValue(kSelf);
+    SetRunValue(user, kQuotedSelf);
+    Create();
+    EXPECT_TRUE(set->cbAutoStart.Checked());
+    MessageBoxes boxes;
+    boxes.Answer(IDOK);
+    EXPECT_FALSE(WhileOpen([&] {
+        set->cbAutoStart.SetChecked(false);
+        set->btOKClick();
+    }));
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_NE(boxes.asked[0].text.find("管理员"), std::string::npos) << boxes.asked[0].text;
+    EXPECT_EQ(boxes.asked[0].owner, set->Handle());
+    EXPECT_EQ(RunValue(user), std::nullopt);
+    EXPECT_EQ(RunValue(machine), kSelf);
+    EXPECT_TRUE(set->AutoStartWas());
+    WhileOpen([&] {
+        EXPECT_TRUE(set->cbAutoStart.Checked());
+        set->btOKClick();
+    });
+    EXPECT_EQ(boxes.asked.size(), 1u) << "a later OK does not ask again";
 }
 
 TEST_F(SettingsDialog, UnwritableSettingsFileIsReportedAndTheDialogStaysOpen) {

@@ -39,4 +39,27 @@ TEST(SingleInstance, LauncherSeesTheServiceOfItsOwnAddressAndPort) {
     EXPECT_FALSE(ServiceInstanceRunning(otherPort));
 }
 
+// The port belongs to the machine: a service of another log-on session (its mutex in the
+// namespace all sessions share) counts as running, and a machine-wide name that cannot be
+// had leaves the session's guard, not no guard.
+TEST(SingleInstance, AServiceOfAnotherSessionCountsAndATakenMachineWideNameFallsBack) {
+    std::string port = std::to_string(20000 + (GetCurrentProcessId() + 7) % 40000);
+    auto config = ReadServiceConfig("[Messenger]\nAddress=127.0.0.8\nPort=" + port + "\n");
+    std::wstring global =
+        L"Global\\LumivaleMessengerService 127.0.0.8:" + std::wstring(port.begin(), port.end());
+    HANDLE otherSession = CreateMutexW(nullptr, TRUE, global.c_str());
+    ASSERT_TRUE(otherSession);
+    EXPECT_TRUE(ServiceInstanceRunning(config));
+    EXPECT_EQ(ClaimServiceInstance(config), InstanceClaim::kAlreadyRunning);
+    CloseHandle(otherSession);
+    EXPECT_FALSE(ServiceInstanceRunning(config));
+
+    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, global.c_str());
+    ASSERT_TRUE(squatter);
+    EXPECT_EQ(ClaimServiceInstance(config), InstanceClaim::kFirst);
+    EXPECT_TRUE(ServiceInstanceRunning(config));
+    EXPECT_EQ(ClaimServiceInstance(config), InstanceClaim::kAlreadyRunning);
+    CloseHandle(squatter);
+}
+
 } // namespace
