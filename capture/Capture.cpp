@@ -3,6 +3,7 @@
 #include "capture/MessageSplit.h"
 #include "capture/ReceiveRecord.h"
 #include "framework/Gbk.h"
+#include "framework/LateLoad.h"
 
 #include <mmsystem.h>
 
@@ -23,7 +24,9 @@ void PlaySoundFile(const std::string& gbkPath) {
         return;
     }
     // Returns at once; a file that cannot be played gives the system's default sound.
-    sndPlaySoundW(path.c_str(), SND_ASYNC);
+    static auto* play = LateFunctionAs<BOOL WINAPI(LPCWSTR, UINT)>(L"winmm.dll", "sndPlaySoundW");
+    if (play)
+        play(path.c_str(), SND_ASYNC);
 }
 
 std::wstring TitleOf(HWND hwnd) {

@@ -1,5 +1,7 @@
 #include "framework/Dialogs.h"
 
+#include "framework/LateLoad.h"
+
 #include "framework/Gbk.h"
 
 #include <commdlg.h>
@@ -57,7 +59,8 @@ bool TOpenDialog::Execute(HWND owner) {
     // that moved the current directory would also hold that folder open.
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                 OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&ofn))
+    static auto* open = LateFunctionAs<BOOL WINAPI(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!open || !open(&ofn))
         return false;
     fileName_ = ToGbk(file.data());
     return true;
