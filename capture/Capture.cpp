@@ -77,17 +77,22 @@ TMessageCapture::TMessageCapture(MainHub& hub, TfrmReceive& receive,
     : hub_(hub), receive_(receive), receiveLog_(std::move(receiveLog)) {}
 
 std::vector<HWND> TMessageCapture::FindReadyPopups() {
-    const std::wstring title = ToWide(kPopupTitle);
-    std::vector<HWND> popups;
-    // Every window of the title, not only the first: one still being built must not hold
-    // up those behind it.
-    HWND hwnd = nullptr;
-    while ((hwnd = FindWindowExW(nullptr, hwnd, nullptr, title.c_str())) != nullptr) {
-        if (TitleOf(hwnd) == title)
-            popups.push_back(hwnd);
-        if (popups.size() > 4096)
-            break;
-    }
+    // One pass over the top-level windows. FindWindowEx by title, called once per match,
+    // walks the whole list each time: with hundreds of pop-ups waiting that is hundreds of
+    // walks a look, and the look itself became the bottleneck of a burst.
+    struct Search {
+        std::wstring title;
+        std::vector<HWND> found;
+    } search{ToWide(kPopupTitle), {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (TitleOf(hwnd) == s->title)
+                s->found.push_back(hwnd);
+            return s->found.size() <= 4096;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    std::vector<HWND>& popups = search.found;
     // Forget the windows that have gone.
     std::erase_if(taken_, [&](HWND h) { return !IsWindow(h); });
     std::erase_if(unready_, [&](const auto& entry) { return !IsWindow(entry.first); });
@@ -115,27 +120,62 @@ std::vector<HWND> TMessageCapture::FindReadyPopups() {
 
 int TMessageCapture::Tick() {
     lookPosted_ = false;
-    std::vector<HWND> ready = FindReadyPopups();
-    if (ready.empty())
-        return 0;
+    // A look that follows one cut short goes on with what that one found: finding is the
+    // costly part with many pop-ups open, and what opened since is newer anyway.
+    if (pending_.empty()) {
+        std::vector<HWND> ready = FindReadyPopups();
+        pending_.assign(ready.begin(), ready.end());
+    }
+    // Read what the slice allows, oldest first...
     const DWORD start = GetTickCount();
-    int taken = 0;
-    for (HWND popup : ready) {
-        if (taken > 0 && GetTickCount() - start >= kCaptureSliceMs) {
+    std::vector<Taken> batch;
+    while (!pending_.empty()) {
+        if (!batch.empty() && GetTickCount() - start >= kCaptureSliceMs) {
             LookSoon(); // the rest on the next turn, after what else waits
             break;
         }
-        if (!IsWindow(popup))
+        HWND popup = pending_.front();
+        pending_.pop_front();
+        if (!IsWindow(popup) || taken_.count(popup))
             continue;
-        Take(popup);
-        ++taken;
+        SplitMessage message = SplitPopupText(PopupText(popup));
+        std::string record = ReceiveRecordText(Now(), message.sender, message.body);
+        batch.push_back(Taken{popup, std::move(message), std::move(record)});
     }
+    if (batch.empty()) {
+        FlushStatus();
+        return 0;
+    }
+    // ...put the records on disk with one flush (the log's journal), and only then close
+    // the pop-ups: a crash between the two leaves a pop-up to be taken again, never a closed
+    // pop-up with no record.
+    std::vector<std::string> records;
+    for (const Taken& t : batch)
+        records.push_back(t.record);
+    LogWrite written = receiveLog_->Prepend(records);
+    for (Taken& t : batch)
+        Close(t, written);
+    // A burst's lines wait for its end (or half a second): each change of a long text costs
+    // the status area's edit control a new layout of all of it.
+    if (pending_.empty() || GetTickCount() - statusSince_ >= 500)
+        FlushStatus();
     // Once a look, not once a message: a burst is one chime.
     const Settings& settings = hub_.CurrentSettings();
     if (settings.EnableSound)
         PlaySoundFile(settings.SoundFile);
     hub_.SetFlashing(true);
-    return taken;
+    return static_cast<int>(batch.size());
+}
+
+void TMessageCapture::FlushStatus() {
+    statusSince_ = GetTickCount();
+    if (lines_.empty())
+        return;
+    std::string lines;
+    for (const std::string& line : lines_)
+        lines += (lines.empty() ? "" : "\r\n") + line;
+    lines_.clear();
+    hub_.AddStatusLine(lines);
 }
 
 void TMessageCapture::LookSoon() {
@@ -154,47 +194,43 @@ void TMessageCapture::ListenForNotices() {
     });
 }
 
-void TMessageCapture::Take(HWND popup) {
-    std::string text = PopupText(popup);
-    SplitMessage message = SplitPopupText(text);
-    std::string record = ReceiveRecordText(Now(), message.sender, message.body);
-    // The record is on disk (the log's journal) before the pop-up goes: a crash between the
-    // two leaves the pop-up to be taken again, never a closed pop-up with no record.
-    LogWrite written = receiveLog_->Prepend(record);
-
-    // The pop-up belongs to another program: a hung one must not hang this one, so the
-    // wait is bounded.
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(popup, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+void TMessageCapture::Close(Taken& taken, LogWrite written) {
+    // Not waited for: its record is safe already, and a pop-up that lingers is not taken
+    // again (taken_). Waiting for another program to destroy each window made its work and
+    // ours add up, one pop-up after the other, in a burst; a hung one cannot hang this
+    // one either. A window of this thread is closed before the call returns.
+    HWND popup = taken.popup;
+    SendNotifyMessageW(popup, WM_CLOSE, 0, 0);
     unready_.erase(popup);
     if (IsWindow(popup))
         taken_.insert(popup);
+    const SplitMessage& message = taken.message;
 
     bool queued = receive_.EnqueueMessage(message.body, message.sender);
     if (queued) {
         queueFullReported_ = false;
     } else if (!queueFullReported_) {
         queueFullReported_ = true;
-        hub_.AddStatusLine("已有500条信息等待阅读，新信息不再排队，只记入聊天记录。");
+        lines_.push_back("已有500条信息等待阅读，新信息不再排队，只记入聊天记录。");
     }
 
     switch (written) {
     case LogWrite::Written:
         if (writeFailureReported_)
-            hub_.AddStatusLine("receive.txt又可以写入了，聊天记录已经保存。");
+            lines_.push_back("receive.txt又可以写入了，聊天记录已经保存。");
         writeFailureReported_ = false;
         break;
     case LogWrite::Failed:
         // The record waits in memory and goes into the file with the next write.
         if (!writeFailureReported_)
-            hub_.AddStatusLine("无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
+            lines_.push_back("无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
         writeFailureReported_ = true;
         break;
     case LogWrite::Held:
         break; // said at start-up
     }
 
-    hub_.AddStatusLine("收到信息！");
+    lines_.push_back("收到信息！");
 }
 
 } // namespace lv

@@ -5,6 +5,7 @@
 // window and says so in the status area; then it plays the sound once and starts the tray
 // icon blinking. A look happens ten times a second (the main window's timer calls Tick) and
 // at once when msgsvc.exe gives notice of a ready pop-up (see messenger/PopupContract.h).
+#include "capture/MessageSplit.h"
 #include "capture/Receive.h"
 #include "framework/MessageWindow.h"
 #include "hub/MainHub.h"
@@ -13,6 +14,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,8 +43,15 @@ class TMessageCapture {
     void ListenForNotices();
 
   private:
+    struct Taken {
+        HWND popup;
+        SplitMessage message;
+        std::string record;
+    };
     std::vector<HWND> FindReadyPopups();
-    void Take(HWND popup);
+    // After its record is on disk: closes the pop-up, queues the message, notes its lines.
+    void Close(Taken& taken, LogWrite written);
+    void FlushStatus();
     void LookSoon();
 
     MainHub& hub_;
@@ -55,6 +64,11 @@ class TMessageCapture {
     // One status line per stretch of trouble, not one per message.
     bool writeFailureReported_ = false;
     bool queueFullReported_ = false;
+    // The status lines not yet in the status area, in order, and when it last took some.
+    std::vector<std::string> lines_;
+    DWORD statusSince_ = 0;
+    // Ready pop-ups found by a look that ran out of time, oldest first.
+    std::deque<HWND> pending_;
     std::unique_ptr<MessageWindow> notices_;
     UINT lookMessage_ = 0;
     bool lookPosted_ = false;

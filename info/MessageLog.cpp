@@ -225,25 +225,40 @@ size_t MessageLog::Recover() {
 }
 
 LogWrite MessageLog::Prepend(std::string_view record) {
+    return Prepend(std::vector<std::string>{std::string(record)});
+}
+
+LogWrite MessageLog::Prepend(const std::vector<std::string>& records) {
     State& s = *state_;
-    Piece piece = std::make_shared<const std::string>(NormalizeLogText(std::string(record)));
-    Change change;
+    std::vector<Piece> pieces;
+    std::string frames;
+    for (const std::string& record : records) {
+        pieces.push_back(std::make_shared<const std::string>(NormalizeLogText(record)));
+        frames += JournalFrame(*pieces.back());
+    }
+    std::vector<Change> changes;
     std::function<void(const Change&)> listener;
     LogWrite result;
     {
         std::lock_guard<std::mutex> hold(s.lock);
-        bool journaled = s.file->AppendJournal(JournalFrame(*piece));
-        s.records.push_back(piece);
-        s.size += piece->size();
-        change = Change{++s.version, false, *piece};
+        // One append and one flush for all of them.
+        bool journaled = pieces.empty() || s.file->AppendJournal(frames);
+        for (Piece& piece : pieces) {
+            s.size += piece->size();
+            changes.push_back(Change{++s.version, false, *piece});
+            s.records.push_back(std::move(piece));
+        }
         listener = s.listener;
         result = s.held ? LogWrite::Held : journaled ? LogWrite::Written : LogWrite::Failed;
         s.retryNow = true;
-        StartWriter(state_);
+        if (!records.empty())
+            StartWriter(state_);
     }
     s.wake.notify_all();
-    if (listener)
-        listener(change);
+    if (listener) {
+        for (const Change& change : changes)
+            listener(change);
+    }
     return result;
 }
 

@@ -108,6 +108,9 @@ class MessageLog {
     // journal before this returns; the file follows on the writer thread. Records of two
     // threads are never mixed: each call is whole.
     LogWrite Prepend(std::string_view record);
+    // Several records, oldest first (the last ends on top), with one append to the journal:
+    // what a burst costs the thread that records it.
+    LogWrite Prepend(const std::vector<std::string>& records);
     // Empties the log and deletes its file and journal. When the file could not be deleted,
     // the next fold replaces it all the same; a held file that is gone is no longer held.
     // Waits for a fold under way.

@@ -22,6 +22,7 @@ struct FakeFile : lv::LogFile {
     bool failRemove = false;
     bool journalUnreadable = false;
     int writes = 0;
+    int appends = 0;
     std::mutex gate; // held by a test: every Replace waits for it
     bool Replace(const std::vector<std::string_view>& pieces) override {
         std::lock_guard<std::mutex> wait(gate);
@@ -45,6 +46,7 @@ struct FakeFile : lv::LogFile {
     }
     bool AppendJournal(std::string_view bytes) override {
         std::lock_guard<std::mutex> hold(lock);
+        ++appends;
         journal += bytes;
         return true;
     }
@@ -115,6 +117,12 @@ TEST(MessageLog, ARecordIsInTheJournalBeforePrependReturnsAndABurstCostsOneRewri
     EXPECT_LE(l.file->writes, 2) << "the records wait for the disk together, not one rewrite each";
     EXPECT_EQ(l.file->Content(), l.log.Text());
     EXPECT_EQ(l.file->Content().substr(0, 4), "r49\r");
+
+    // Records taken together reach the journal with one append, the last on top.
+    const int appends = l.file->appends;
+    ASSERT_EQ(l.log.Prepend(std::vector<std::string>{"x\r\n", "y\r\n"}), lv::LogWrite::Written);
+    EXPECT_EQ(l.file->appends, appends + 1);
+    EXPECT_EQ(l.log.Text().substr(0, 6), "y\r\nx\r\n");
 }
 
 TEST(MessageLog, FailedWriteKeepsTheOldFileAndTheRecordsReachItWhenTheDiskIsBack) {
