@@ -37,13 +37,14 @@ fi
 lvbench() { "$WINE64" "$BENCH_TOOLS/lvbench.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
 
 # bench_app DIR ADDRESS PORT: Lumivale.exe and msgsvc.exe installed in DIR, msgsvc on
-# ADDRESS:PORT with room for bursts, no fades, no hot key.
+# ADDRESS:PORT with room for bursts (every sender is on one address here, so its share is
+# the whole), no fades, no hot key.
 bench_app() {
   local dir=$1
   rm -rf "$dir"
   lv_install "$dir"
   cp "$LV_BIN/README.TXT" "$dir/"
-  printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\n' \
+  printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\nMaxPopupsPerPeer=2000\r\nMaxSessionsPerPeer=64\r\n' \
     "$2" "$3" >"$dir/msgsvc.ini"
   printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$dir/Lumivale.ini"
 }
