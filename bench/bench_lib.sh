@@ -37,7 +37,8 @@ fi
 lvbench() { "$WINE64" "$BENCH_TOOLS/lvbench.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
 
 # bench_app DIR ADDRESS PORT: Lumivale.exe and msgsvc.exe installed in DIR, msgsvc on
-# ADDRESS:PORT with room for bursts, no fades, no hot key.
+# ADDRESS:PORT with room for bursts (every sender is on one address here, so its share is
+# the whole), no fades, no hot key.
 bench_app() {
   local dir=$1
   rm -rf "$dir"

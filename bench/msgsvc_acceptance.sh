@@ -24,7 +24,8 @@ lv_prefix bench-accept
 app="$LV_DIR/app"
 rm -rf "$app"
 lv_install "$app" msgsvc.exe
-printf '[Messenger]\r\nAddress=127.0.0.45\r\nPort=11445\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\n' >"$app/msgsvc.ini"
+# All sessions come from one address: its share is the whole.
+printf '[Messenger]\r\nAddress=127.0.0.45\r\nPort=11445\r\nLog=msgsvc.log\r\nMaxPopups=2000\r\nMaxSessions=64\r\nMaxPopupsPerPeer=2000\r\nMaxSessionsPerPeer=64\r\n' >"$app/msgsvc.ini"
 lv_start "$app/msgsvc.exe"
 msgsvc_wait_listening "$app" || { echo "msgsvc.exe did not start"; LV_FAILS=1; lv_finish; }
 

@@ -22,7 +22,8 @@ lv_prefix bench
 app="$LV_DIR/app"
 rm -rf "$app"
 lv_install "$app" msgsvc.exe
-msgsvc_ini "$app" 127.0.0.2 MaxPopups=2000 MaxSessions=64
+# All senders share one address: its share is the whole.
+msgsvc_ini "$app" 127.0.0.2 MaxPopups=2000 MaxSessions=64 MaxPopupsPerPeer=2000 MaxSessionsPerPeer=64
 lv_start "$app/msgsvc.exe"
 msgsvc_wait_listening "$app" || true
 

@@ -1,6 +1,7 @@
 #include "messenger/msgsvc/Listener.h"
 
 #include "messenger/Winsock.h"
+#include "messenger/msgsvc/PeerTally.h"
 
 // Enough room in an fd_set for every session plus the listening socket (the default is 64).
 #define FD_SETSIZE 1024
@@ -27,14 +28,17 @@ constexpr int kAcceptsPerPass = 64;
 
 struct Session {
     SOCKET socket;
+    uint32_t peer;
     Receiver receiver;
     std::string out;
     Clock::time_point opened;
     Clock::time_point lastActive;
     bool closing = false; // close once `out` is sent
 
-    Session(SOCKET s, const Receiver::Deliver& deliver, Clock::time_point now)
-        : socket(s), receiver(deliver), opened(now), lastActive(now) {}
+    Session(SOCKET s, uint32_t from, const Listener::Deliver& deliver, Clock::time_point now)
+        : socket(s), peer(from),
+          receiver([&deliver, from](const Message& m) { return deliver(from, m); }), opened(now),
+          lastActive(now) {}
     ~Session() { closesocket(socket); }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -60,7 +64,7 @@ bool Flush(Session& session) {
 
 } // namespace
 
-Listener::Listener(ServiceConfig config, Receiver::Deliver deliver, Log log)
+Listener::Listener(ServiceConfig config, Deliver deliver, Log log)
     : config_(std::move(config)), deliver_(std::move(deliver)), log_(std::move(log)) {}
 
 Listener::~Listener() {
@@ -118,9 +122,10 @@ void Listener::Run() {
     const SOCKET listener = static_cast<SOCKET>(listener_);
     const auto idle = std::chrono::seconds(config_.idleSeconds);
     const auto lifetime = std::chrono::seconds(config_.sessionSeconds);
-    const size_t maxSessions = static_cast<size_t>(config_.maxSessions);
     std::list<std::unique_ptr<Session>> sessions;
+    PeerTally perPeer(config_.maxSessions, config_.maxSessionsPerPeer);
     size_t refused = 0;
+    RefusalCount peerRefused, shutOut;
     std::string buf(kReadChunk, '\0');
 
     while (!stop_) {
@@ -147,11 +152,33 @@ void Listener::Run() {
 
         if (FD_ISSET(listener, &readable)) {
             for (int i = 0; i < kAcceptsPerPass; ++i) {
-                SOCKET peer = accept(listener, nullptr, nullptr);
+                sockaddr_in from{};
+                int fromSize = sizeof from;
+                SOCKET peer = accept(listener, reinterpret_cast<sockaddr*>(&from), &fromSize);
                 if (peer == INVALID_SOCKET)
                     break;
-                if (sessions.size() >= maxSessions) {
-                    // Full: closing at once tells the peer so, and costs nothing to keep.
+                const uint32_t address = ntohl(from.sin_addr.s_addr);
+                // Every refusal below closes at once: that tells the peer, and costs nothing
+                // to keep.
+                if (Admission a = config_.access.Admit(address); a != Admission::kAdmitted) {
+                    closesocket(peer);
+                    if (shutOut.Note(address))
+                        log_("connection from " + FormatIpv4(address) + " refused: " +
+                             (a == Admission::kDenied ? "listed in Deny" : "not in Allow") + " (" +
+                             std::to_string(shutOut.Total()) + " so far)");
+                    continue;
+                }
+                switch (perPeer.TryTake(address)) {
+                case PeerTally::Take::kTaken:
+                    break;
+                case PeerTally::Take::kPeerFull:
+                    closesocket(peer);
+                    if (peerRefused.Note(address))
+                        log_("session limit per peer reached, connection from " +
+                             FormatIpv4(address) + " refused (" +
+                             std::to_string(peerRefused.Total()) + " so far)");
+                    continue;
+                case PeerTally::Take::kFull:
                     closesocket(peer);
                     if (refused++ % 100 == 0)
                         log_("session limit reached, connection refused (" +
@@ -159,7 +186,7 @@ void Listener::Run() {
                     continue;
                 }
                 SetNonBlocking(peer);
-                sessions.push_back(std::make_unique<Session>(peer, deliver_, now));
+                sessions.push_back(std::make_unique<Session>(peer, address, deliver_, now));
             }
         }
 
@@ -185,9 +212,10 @@ void Listener::Run() {
                 drop = true;
             if (now - s.lastActive > idle || now - s.opened > lifetime)
                 drop = true;
-            if (drop)
+            if (drop) {
+                perPeer.Release(s.peer);
                 it = sessions.erase(it);
-            else
+            } else
                 ++it;
         }
     }

@@ -31,13 +31,19 @@ namespace {
 
 using namespace lv::messenger;
 
-constexpr UINT kShowPopup = WM_APP + 1; // lParam: heap std::string, owned by the receiver
+constexpr UINT kShowPopup = WM_APP + 1; // lParam: heap PopupRequest, owned by the receiver
 // Refusals come as fast as a peer can send; the log gets the first of every hundred, so
 // it grows with the messages shown, not with an attack.
 constexpr long kRefusalsPerLogLine = 100;
 // Log lines waiting for the disk. A burst logs one line per message; past this many
 // waiting lines are dropped (and counted) rather than holding up the network thread.
 constexpr size_t kLogQueueLines = 4096;
+
+// A pop-up on its way to the UI thread, and whose slot it holds.
+struct PopupRequest {
+    std::string text;
+    uint32_t peer;
+};
 
 std::string Now() {
     SYSTEMTIME t;
@@ -48,7 +54,8 @@ std::string Now() {
 class Service {
   public:
     Service(HINSTANCE instance, ServiceConfig config, std::wstring logPath)
-        : instance_(instance), config_(std::move(config)), popups_(config_.maxPopups) {
+        : instance_(instance), config_(std::move(config)),
+          popups_(config_.maxPopups, config_.maxPopupsPerPeer) {
         if (!logPath.empty())
             log_ = std::make_unique<LogQueue>(
                 kLogQueueLines, [path = std::move(logPath)](const std::vector<std::string>& lines) {
@@ -79,42 +86,54 @@ class Service {
     void CreateCourier() {
         RegisterPopupClass(instance_);
         courier_ = std::make_unique<lv::MessageWindow>();
-        courier_->On(kShowPopup, [this](WPARAM, LPARAM text) {
-            Show(std::unique_ptr<std::string>(reinterpret_cast<std::string*>(text)));
+        courier_->On(kShowPopup, [this](WPARAM, LPARAM request) {
+            Show(std::unique_ptr<PopupRequest>(reinterpret_cast<PopupRequest*>(request)));
             return LRESULT{0};
         });
         courierHandle_ = courier_->Handle();
     }
 
     // Network thread. False → the sender gets ERRnoroom.
-    bool Deliver(const Message& message) {
-        if (!popups_.TryTake()) {
+    bool Deliver(uint32_t peer, const Message& message) {
+        switch (popups_.TryTake(peer)) {
+        case PeerTally::Take::kTaken:
+            break;
+        case PeerTally::Take::kPeerFull:
+            if (peerRefused_.Note(peer))
+                Log("pop-up limit per peer reached, message from " + LogName(message.sender) +
+                    " at " + FormatIpv4(peer) + " refused (" +
+                    std::to_string(peerRefused_.Total()) + " so far)");
+            return false;
+        case PeerTally::Take::kFull: {
             long n = ++refused_;
             if (n % kRefusalsPerLogLine == 1)
                 Log("pop-up limit reached, message from " + LogName(message.sender) + " refused (" +
                     std::to_string(n) + " so far)");
             return false;
         }
-        auto text = std::make_unique<std::string>(PopupText(message, Now()));
-        if (!PostMessageW(courierHandle_, kShowPopup, 0, reinterpret_cast<LPARAM>(text.get()))) {
-            popups_.Releaser()();
+        }
+        auto request =
+            std::make_unique<PopupRequest>(PopupRequest{PopupText(message, Now()), peer});
+        if (!PostMessageW(courierHandle_, kShowPopup, 0, reinterpret_cast<LPARAM>(request.get()))) {
+            popups_.Releaser(peer)();
             return false;
         }
-        text.release();
+        request.release();
         long n = ++delivered_;
-        Log("delivered " + std::to_string(n) + " from " + LogName(message.sender) + " to " +
-            LogName(message.recipient) + ", " + std::to_string(message.text.size()) + " bytes");
+        Log("delivered " + std::to_string(n) + " from " + LogName(message.sender) + " at " +
+            FormatIpv4(peer) + " to " + LogName(message.recipient) + ", " +
+            std::to_string(message.text.size()) + " bytes");
         return true;
     }
 
   private:
     // UI thread.
-    void Show(std::unique_ptr<std::string> text) {
+    void Show(std::unique_ptr<PopupRequest> request) {
         // Runs once however often it is called: the slot comes back whether the window
         // closes, was never made, or an error cut the showing short.
-        std::function<void()> release = popups_.Releaser();
+        std::function<void()> release = popups_.Releaser(request->peer);
         try {
-            if (!ShowPopup(instance_, *text, release)) {
+            if (!ShowPopup(instance_, request->text, release)) {
                 release();
                 Log("a pop-up could not be created");
             }
@@ -133,6 +152,7 @@ class Service {
     HWND courierHandle_ = nullptr; // set before the network thread starts
     std::atomic<long> delivered_{0};
     std::atomic<long> refused_{0};
+    RefusalCount peerRefused_; // network thread only
 };
 
 std::wstring LogPath(const std::string& log) {
@@ -171,13 +191,16 @@ int Run(Service& service) {
     }
 
     Listener listener(
-        config, [&service](const Message& m) { return service.Deliver(m); },
+        config, [&service](uint32_t peer, const Message& m) { return service.Deliver(peer, m); },
         [&service](const std::string& line) { service.Log(line); });
     std::string error;
     if (!listener.Start(error)) {
         service.Report(error);
         return 2;
     }
+    // Before "listening": whoever waits for that line finds these already written.
+    for (const std::string& line : config.access.Describe())
+        service.Report(line);
     service.Log("listening on " + where);
 
     MSG msg;

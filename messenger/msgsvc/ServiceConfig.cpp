@@ -61,6 +61,11 @@ ServiceConfig ReadServiceConfig(std::string_view iniBytes) {
     config.idleSeconds = ReadLimit(ini, "IdleSeconds", config.idleSeconds, 1, 3600);
     config.sessionSeconds = ReadLimit(ini, "SessionSeconds", config.sessionSeconds, 1, 3600);
     config.maxPopups = ReadLimit(ini, "MaxPopups", config.maxPopups, 1, 2000);
+    config.maxSessionsPerPeer =
+        ReadLimit(ini, "MaxSessionsPerPeer", config.maxSessionsPerPeer, 1, 512);
+    config.maxPopupsPerPeer = ReadLimit(ini, "MaxPopupsPerPeer", config.maxPopupsPerPeer, 1, 2000);
+    config.access.allow = ParseAddressList(ini.ReadString(kSection, "Allow", ""));
+    config.access.deny = ParseAddressList(ini.ReadString(kSection, "Deny", ""));
     config.log = ini.ReadString(kSection, "Log", "");
     config.notify = ReadLimit(ini, "Notify", 1, 0, 1) != 0;
     return config;

@@ -4,6 +4,7 @@
 // msgsvc.exe and the launcher in Lumivale.exe read the file through here, so they agree
 // on what "the same configuration" means.
 #include "messenger/Settings.h"
+#include "messenger/msgsvc/AddressList.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,9 +23,13 @@ struct ServiceConfig {
     int idleSeconds = 30;     // a session silent this long is closed
     int sessionSeconds = 120; // no session lives longer, however busy
     int maxPopups = 500;      // pop-ups open at once; more are refused with ERRnoroom
-    std::string log;          // file (beside the exe unless absolute) for an event log
-    bool notify = true;       // tell a running Lumivale of each ready pop-up (Notify=0: no)
-    std::string error;        // non-empty: the file is unusable, the text says why
+    // The share of one peer address, so that one address cannot lock the others out.
+    int maxSessionsPerPeer = 8;
+    int maxPopupsPerPeer = 50;
+    PeerAccess access; // Allow= and Deny=
+    std::string log;   // file (beside the exe unless absolute) for an event log
+    bool notify = true; // tell a running Lumivale of each ready pop-up (Notify=0: no)
+    std::string error; // non-empty: the file is unusable, the text says why
 };
 
 ServiceConfig ReadServiceConfig(std::string_view iniBytes);

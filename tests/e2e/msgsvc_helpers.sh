@@ -1,17 +1,20 @@
 # Sourced by the msgsvc end-to-end tests, after lib.sh.
 POPUP="信使服务 "
 
-# msgsvc_ini DIR ADDRESS [EXTRA LINES...]: msgsvc.ini with the test port 1139 and a log.
+# The port msgsvc_ini and smb_send use; a test may set another before calling them.
+MSGSVC_PORT=1139
+
+# msgsvc_ini DIR ADDRESS [EXTRA LINES...]: msgsvc.ini with the test port and a log.
 msgsvc_ini() {
   local dir=$1 address=$2 line; shift 2
-  { printf '[Messenger]\r\nAddress=%s\r\nPort=1139\r\nLog=msgsvc.log\r\n' "$address"
+  { printf '[Messenger]\r\nAddress=%s\r\nPort=%d\r\nLog=msgsvc.log\r\n' "$address" "$MSGSVC_PORT"
     for line in "$@"; do printf '%s\r\n' "$line"; done; } >"$dir/msgsvc.ini"
 }
 
 # smb_send ADDRESS FROM TEXT: smbclient -M; its error output goes to $LV_DIR/smbclient.err.
 # Succeeds only when smbclient reported no NT_STATUS error (its exit code is always 0).
 smb_send() {
-  printf '%s' "$3" | timeout 20 smbclient -M LUMIVALE -I "$1" -p 1139 -U "$2%" \
+  printf '%s' "$3" | timeout 20 smbclient -M LUMIVALE -I "$1" -p "$MSGSVC_PORT" -U "$2%" \
     --option='dos charset=CP936' >"$LV_DIR/smbclient.out" 2>"$LV_DIR/smbclient.err"
   ! grep -q NT_STATUS "$LV_DIR/smbclient.out" "$LV_DIR/smbclient.err"
 }

@@ -17,7 +17,9 @@ lv_prefix main
 app="$LV_DIR/app"
 rm -rf "$app"
 lv_install "$app" msgsvc.exe
-msgsvc_ini "$app" 127.0.0.2 IdleSeconds=3
+# Every attack comes from one address and runs at its full width (up to a thousand sessions
+# at once), past the per-peer share of sessions; test_msgsvc_fair_share.sh covers the share.
+msgsvc_ini "$app" 127.0.0.2 IdleSeconds=3 MaxSessionsPerPeer=128
 lv_start "$app/msgsvc.exe"
 msgsvc_wait_listening "$app" || true
 pid=$(msgsvc_pid)

@@ -60,6 +60,21 @@ TEST(ServiceConfig, LimitsCannotBeSwitchedOff) {
     auto defaults = ReadServiceConfig("");
     EXPECT_EQ(defaults.maxPopups, 500);
     EXPECT_EQ(defaults.maxSessions, 128);
+    EXPECT_EQ(defaults.maxSessionsPerPeer, 8);
+    EXPECT_EQ(defaults.maxPopupsPerPeer, 50);
+    auto perPeer = ReadServiceConfig("[Messenger]\nMaxSessionsPerPeer=0\nMaxPopupsPerPeer=9999\n");
+    EXPECT_EQ(perPeer.maxSessionsPerPeer, 1);
+    EXPECT_EQ(perPeer.maxPopupsPerPeer, 2000);
+}
+
+TEST(ServiceConfig, AllowAndDenyComeFromTheMessengerSection) {
+    auto config = ReadServiceConfig("[Messenger]\nDeny = 192.168.1.23, pest\nallow=10.0.0.0/8\n"
+                                    "[Other]\nAllow=pest\n");
+    EXPECT_TRUE(config.error.empty()); // a broken list is no broken file
+    EXPECT_EQ(config.access.deny.ranges.size(), 1u);
+    EXPECT_EQ(config.access.deny.malformed, std::vector<std::string>{"pest"});
+    EXPECT_EQ(config.access.allow.ranges.size(), 1u);
+    EXPECT_TRUE(config.access.allow.malformed.empty());
 }
 
 // One service per address and port: the launcher and the service must agree on the name
