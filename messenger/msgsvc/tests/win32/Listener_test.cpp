@@ -51,7 +51,7 @@ TEST(Listener, NoOtherProgramBindsItsPortAndARestartGetsItBackAtOnce) {
     ServiceConfig config;
     config.address = "0.0.0.0";
     config.port = kPort;
-    auto deliver = [](const Message&) { return true; };
+    auto deliver = [](uint32_t, const Message&) { return true; };
     auto log = [](const std::string&) {};
     {
         Listener listener(config, deliver, log);
