@@ -33,10 +33,16 @@
 //                                     read control 65535 and close each. Prints "polling",
 //                                     the last line of each text read, then "read R, without
 //                                     text F"; exit 1 when any was found without its text
+//   lvdriver latepopup TEXT MS        show a Messenger pop-up whose text control is still
+//                                     empty, give the capture's notice at once, and put TEXT
+//                                     in only MS ms later; serves the window until it is closed
+//                                     (at most 30 s). Prints "closed after C ms" (C from the
+//                                     notice); exit 1 when it was closed before its text was in
 //
 // A TITLE written "dialog:CAPTION" only matches dialog-class windows (message boxes), so a
 // message box captioned like the main window can be told apart from it.
 #include "framework/Gbk.h"
+#include "messenger/PopupContract.h"
 #include "presence/PresenceQuery.h"
 
 #include <windows.h>
@@ -256,6 +262,40 @@ int Watch(HWND top, int click, int id, const std::wstring& text, DWORD limitMs) 
     return seen ? 0 : 1;
 }
 
+// A pop-up as msgsvc.exe builds one, but announced before its text is in: what a capture
+// that trusted the notice over the readiness rule would read empty.
+int LatePopup(const std::wstring& text, DWORD lateMs) {
+    HWND popup = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", lv::ToWide(lv::kPopupTitle).c_str(),
+                                 WS_POPUP | WS_CAPTION, 100, 100, 300, 150, nullptr, nullptr,
+                                 nullptr, nullptr);
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 5, 5, 280, 100, popup,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(lv::kPopupTextId)),
+                                   nullptr, nullptr);
+    if (!popup || !control)
+        return Fail("cannot make the pop-up");
+    ShowWindow(popup, SW_SHOWNOACTIVATE);
+    HWND capture = FindWindowExW(HWND_MESSAGE, nullptr, lv::kCaptureNoticeClass, nullptr);
+    if (!capture)
+        return Fail("no capture is listening for notices");
+    PostMessageW(capture, RegisterWindowMessageW(lv::kCaptureNoticeMessage), 0, 0);
+    const DWORD start = GetTickCount();
+    bool textIn = false;
+    while (IsWindow(popup) && GetTickCount() - start < 30000) {
+        if (!textIn && GetTickCount() - start >= lateMs) {
+            SetWindowTextW(control, text.c_str());
+            textIn = true;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    if (IsWindow(popup))
+        return Fail("the pop-up was never taken");
+    Print(L"closed after " + std::to_wstring(GetTickCount() - start) + L" ms");
+    return textIn ? 0 : Fail("taken before its text was in");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -297,6 +337,8 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(file);
         return 0;
     }
+    if (cmd == L"latepopup")
+        return LatePopup(title, static_cast<DWORD>(arg));
     if (cmd == L"pollpopups")
         return PollPopups(title, static_cast<DWORD>(arg),
                           argc > 4 ? wcstol(argv[4], nullptr, 0) : 0);
