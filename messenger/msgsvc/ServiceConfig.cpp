@@ -63,6 +63,7 @@ ServiceConfig ReadServiceConfig(std::string_view iniBytes) {
     config.maxPopups = ReadLimit(ini, "MaxPopups", config.maxPopups, 1, 2000);
     config.log = ini.ReadString(kSection, "Log", "");
     config.notify = ReadLimit(ini, "Notify", 1, 0, 1) != 0;
+    config.fallbackPort = where.fallbackPort;
     return config;
 }
 
