@@ -1,6 +1,7 @@
 // Lumivale.exe: one copy per session, nine windows for the life of the program, and the
 // main window's message loop until a confirmed Exit.
 #include "app/Main.h"
+#include "app/ServiceWatch.h"
 #include "capture/Capture.h"
 #include "capture/Receive.h"
 #include "info/Help.h"
@@ -33,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                            "Lumivale", MB_OK);
         return 0;
     }
-    lv::messenger::StartMessengerServiceIfNeeded();
+    HANDLE service = lv::messenger::StartMessengerServiceIfNeeded();
 
     try {
         bool startHide = lv::SettingsStore().Load({}).StartHide;
@@ -57,6 +58,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                              capture.get()});
         // From now on msgsvc.exe's notice of a pop-up brings the capture at once.
         capture->ListenForNotices();
+        // Whether messages can arrive is found out on a worker: the probes and the wait for
+        // a starting msgsvc.exe never hold up the first window.
+        lv::TOwnedThread<lv::TServiceWatch> serviceWatch(*frmMain, service);
+        service = nullptr;
+        serviceWatch->Start();
 
         app.Run(*frmMain, !startHide);
         // Before any window goes: what the workers posted runs, the workers stop (a send

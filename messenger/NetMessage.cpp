@@ -116,17 +116,14 @@ std::string ComputerName() {
     return ToGbk(std::wstring_view(name, size));
 }
 
-// One connection's worth of the conversation; the sender says whether to go again. The
-// per-reply wait restarts with every piece that arrives, so `deadline` (GetTickCount64)
-// also bounds a peer that drips its answers a byte at a time.
-Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options,
-                      ULONGLONG deadline) {
-    Socket sock;
-    if (!sock.valid() || !Connect(sock, addr, options.connectTimeoutMs)) {
-        sender.Fail(status::kNetworkError);
-        return Sender::Step::kDone;
-    }
+// One connection's worth of the conversation on `sock`, connected; the sender says whether
+// to go again. The per-reply wait restarts with every piece that arrives, so `deadline`
+// (GetTickCount64) also bounds a peer that drips its answers a byte at a time. The first
+// reply is waited for at most `firstReplyMs`.
+Sender::Step Talk(Sender& sender, const Socket& sock, const SendOptions& options,
+                  ULONGLONG deadline, unsigned firstReplyMs) {
     std::string out = sender.Connected();
+    unsigned replyMs = firstReplyMs;
     while (true) {
         if (!out.empty() && !SendAll(sock, out)) {
             sender.Fail(status::kNetworkError);
@@ -135,8 +132,9 @@ Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions
         out.clear();
         ULONGLONG now = GetTickCount64();
         unsigned wait = now >= deadline ? 0
-                                        : static_cast<unsigned>(std::min<ULONGLONG>(
-                                              deadline - now, options.replyTimeoutMs));
+                                        : static_cast<unsigned>(
+                                              std::min<ULONGLONG>(deadline - now, replyMs));
+        replyMs = options.replyTimeoutMs;
         std::string in = wait ? Receive(sock, wait) : std::string();
         if (in.empty()) {
             sender.Fail(status::kNetworkError);
@@ -146,6 +144,152 @@ Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions
         if (step != Sender::Step::kWait)
             return step;
     }
+}
+
+Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options,
+                      ULONGLONG deadline) {
+    Socket sock;
+    if (!sock.valid() || !Connect(sock, addr, options.connectTimeoutMs)) {
+        sender.Fail(status::kNetworkError);
+        return Sender::Step::kDone;
+    }
+    return Talk(sender, sock, options, deadline, options.replyTimeoutMs);
+}
+
+// The whole conversation at one address and port: on `first` when it is given (connected),
+// then at most one new connection for the retry under *SMBSERVER after a negative answer.
+void Deliver(Sender& sender, const sockaddr_in& addr, const SendOptions& options,
+             ULONGLONG deadline, const Socket* first, unsigned firstReplyMs) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Sender::Step step = attempt == 0 && first
+                                ? Talk(sender, *first, options, deadline, firstReplyMs)
+                                : Converse(sender, addr, options, deadline);
+        if (step != Sender::Step::kReconnect)
+            break;
+    }
+    if (!sender.Done())
+        sender.Fail(status::kNameNotFound);
+}
+
+enum class Link { kPending, kUp, kDown };
+
+// Starts a connect without waiting for it.
+Link StartConnect(const Socket& sock, const sockaddr_in& addr) {
+    u_long nonBlocking = 1;
+    if (!sock.valid() || ioctlsocket(sock.get(), FIONBIO, &nonBlocking) != 0)
+        return Link::kDown;
+    if (connect(sock.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
+        return Link::kUp;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? Link::kPending : Link::kDown;
+}
+
+// A started connect that select() has reported on: up (and blocking again) or down.
+Link Settle(const Socket& sock, bool failed) {
+    int error = 0;
+    int len = sizeof error;
+    u_long blocking = 0;
+    if (failed ||
+        getsockopt(sock.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 ||
+        error != 0 || ioctlsocket(sock.get(), FIONBIO, &blocking) != 0)
+        return Link::kDown;
+    return Link::kUp;
+}
+
+// Waits for the pending connects in `links` until `timeoutMs` has passed or `enough` says
+// the answers so far will do.
+template <size_t N, class Enough>
+void AwaitConnects(const Socket* const (&socks)[N], Link (&links)[N], unsigned timeoutMs,
+                   Enough enough) {
+    ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (true) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= end || enough(now, end))
+            return;
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        bool any = false;
+        for (size_t i = 0; i < N; ++i) {
+            if (links[i] == Link::kPending) {
+                FD_SET(socks[i]->get(), &writable);
+                FD_SET(socks[i]->get(), &failed);
+                any = true;
+            }
+        }
+        if (!any)
+            return;
+        timeval tv = Timeval(static_cast<unsigned>(end - now));
+        if (select(0, nullptr, &writable, &failed, &tv) <= 0)
+            return;
+        for (size_t i = 0; i < N; ++i) {
+            if (links[i] == Link::kPending && (FD_ISSET(socks[i]->get(), &writable) ||
+                                               FD_ISSET(socks[i]->get(), &failed)))
+                links[i] = Settle(*socks[i], FD_ISSET(socks[i]->get(), &failed));
+        }
+    }
+}
+
+// When the port answers as a peer on the fallback also does, this long at most for the
+// port's first reply: a program that takes the connection and never answers (NetBIOS with
+// nothing behind it) must not hold the message up for the whole reply time.
+constexpr unsigned kFirstReplyWithFallbackMs = 2000;
+// Once the fallback has connected, the port gets this much longer to connect: a 139 that a
+// firewall drops silently would otherwise cost every send the whole connect timeout.
+constexpr unsigned kPortGraceMs = 500;
+
+// The port and the fallback are connected to at once, so that a dead address costs one
+// connect timeout as it always did. The port is used when it connects; when what answers
+// there does not take the message as a messenger would (refused, NetBIOS without a
+// messenger behind it, silence) and no end of the message went out, it goes once more on
+// the fallback, still within `deadline`.
+void DeliverWithFallback(Sender& sender, const SendRequest& request, const sockaddr_in& addr,
+                         const SendOptions& options, ULONGLONG deadline, uint32_t& result) {
+    sockaddr_in second = addr;
+    second.sin_port = htons(options.fallbackPort);
+    Socket portSock, fallbackSock;
+    const Socket* const socks[2] = {&portSock, &fallbackSock};
+    Link links[2] = {StartConnect(portSock, addr), StartConnect(fallbackSock, second)};
+    ULONGLONG graceEnd = 0;
+    AwaitConnects(socks, links, options.connectTimeoutMs, [&](ULONGLONG now, ULONGLONG& end) {
+        if (links[0] != Link::kPending)
+            return links[0] == Link::kUp || links[1] != Link::kPending;
+        if (links[1] == Link::kUp && graceEnd == 0) {
+            graceEnd = now + kPortGraceMs;
+            end = std::min(end, graceEnd);
+        }
+        return false;
+    });
+    if (links[0] == Link::kUp) {
+        bool fallbackLikely = links[1] != Link::kDown;
+        Deliver(sender, addr, options, deadline, &portSock,
+                fallbackLikely ? std::min(options.replyTimeoutMs, kFirstReplyWithFallbackMs)
+                               : options.replyTimeoutMs);
+        result = sender.Status();
+        if (!fallbackLikely || sender.EndSent() ||
+            (result != status::kNetworkError && result != status::kNameNotFound))
+            return;
+        if (links[1] == Link::kPending) {
+            ULONGLONG now = GetTickCount64();
+            unsigned left = now >= deadline ? 0 : static_cast<unsigned>(std::min<ULONGLONG>(
+                                                      deadline - now, options.connectTimeoutMs));
+            const Socket* const rest[1] = {&fallbackSock};
+            Link restLinks[1] = {links[1]};
+            AwaitConnects(rest, restLinks, left, [](ULONGLONG, ULONGLONG&) { return false; });
+            links[1] = restLinks[0];
+        }
+    }
+    if (links[1] != Link::kUp) {
+        if (links[0] != Link::kUp)
+            result = status::kNetworkError;
+        return;
+    }
+    SendRequest again = request;
+    again.sessionRequest = options.fallbackPort == kDefaultPort;
+    Sender retry(std::move(again));
+    SendOptions fallbackOptions = options;
+    fallbackOptions.port = options.fallbackPort;
+    Deliver(retry, second, fallbackOptions, deadline, &fallbackSock, options.replyTimeoutMs);
+    result = retry.Status();
 }
 
 } // namespace
@@ -172,7 +316,7 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     request.text = ToGbk(text);
     request.sessionRequest = options.sessionRequest;
     request.callingName = ourName;
-    Sender sender(std::move(request));
+    Sender sender(request);
     if (sender.Done())
         return sender.Status();
 
@@ -181,14 +325,14 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     std::optional<sockaddr_in> addr = Resolve(recipient, options.port);
     if (!addr)
         return status::kNameNotFound;
-    // At most two connections: the retry under *SMBSERVER after a negative answer.
+    // Every connection and reply of the send, the fallback's included, within this.
     ULONGLONG deadline = GetTickCount64() + SendDeadlineMs(options);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (Converse(sender, *addr, options, deadline) != Sender::Step::kReconnect)
-            break;
+    if (options.fallbackPort != 0 && options.fallbackPort != options.port) {
+        uint32_t result = status::kNetworkError;
+        DeliverWithFallback(sender, request, *addr, options, deadline, result);
+        return result;
     }
-    if (!sender.Done())
-        sender.Fail(status::kNameNotFound);
+    Deliver(sender, *addr, options, deadline, nullptr, options.replyTimeoutMs);
     return sender.Status();
 }
 
@@ -200,8 +344,10 @@ SendOptions SendOptionsFromFile(const std::wstring& iniPath) {
     // No file, or one too large to be ours: every value at its default.
     std::string bytes = ReadWholeFile(iniPath, 1u << 20).value_or(std::string());
     SendOptions options;
-    options.port = ReadMessengerSettings(bytes).port;
+    MessengerSettings where = ReadMessengerSettings(bytes);
+    options.port = where.port;
     options.sessionRequest = options.port == kDefaultPort;
+    options.fallbackPort = where.fallbackPort;
     return options;
 }
 

@@ -23,6 +23,9 @@ struct SendOptions {
     bool sessionRequest = true; // NetBIOS session first: what port 139 expects
     unsigned connectTimeoutMs = 3000;
     unsigned replyTimeoutMs = 5000;
+    // 0: none. Connected to together with `port` and used when what answers there does not
+    // take the message as a messenger (no session request on it unless it is 139).
+    uint16_t fallbackPort = 0;
 };
 
 // NetMessageBufferSend with the port and timeouts given instead of read from msgsvc.ini.
@@ -31,11 +34,12 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
                                        unsigned long buflen);
 
 // The longest a send with `options` takes, name look-up aside: a refused first try and its
-// retry, each with its connect and replies.
+// retry, each with its connect and replies. The fallback port adds nothing to it: it is
+// connected to alongside the port and talked to within what is left.
 unsigned long long SendDeadlineMs(const SendOptions& options);
 
 // The options NetMessageBufferSend uses with the settings file at `iniPath` (missing file:
-// port 139).
+// port 139, fallback 1139).
 SendOptions SendOptionsFromFile(const std::wstring& iniPath);
 
 // msgsvc.ini in the folder of the running executable.

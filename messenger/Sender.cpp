@@ -164,6 +164,7 @@ Sender::Step Sender::HandleFrame(std::string_view frame, std::string& out) {
             out += Request(smb::kSendText, {group_}, DataBuffer(blocks_[nextBlock_++]));
         } else {
             phase_ = Phase::kEnd;
+            endSent_ = true;
             out += Request(smb::kSendEnd, {group_}, {});
         }
         return Step::kWait;

@@ -64,6 +64,9 @@ class Sender {
 
     bool Done() const { return phase_ == Phase::kDone; }
     uint32_t Status() const { return status_; }
+    // The end of the message has been sent: the peer may be showing it even when its reply
+    // never came, so the message must not be sent again elsewhere.
+    bool EndSent() const { return endSent_; }
 
   private:
     enum class Phase { kSession, kStart, kText, kEnd, kDone };
@@ -82,6 +85,7 @@ class Sender {
     uint16_t mid_ = 0;     // of the request awaiting its reply
     uint8_t expected_ = 0; // its command
     FrameReader frames_{kSessionHeaderBytes + kMaxSessionPayload};
+    bool endSent_ = false;
 };
 
 } // namespace lv::messenger

@@ -9,12 +9,12 @@
 
 namespace lv::messenger {
 
-void StartMessengerServiceIfNeeded() {
+HANDLE StartMessengerServiceIfNeeded() {
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     // With a broken msgsvc.ini the service is still started: it writes why it cannot run
     // to its log and error output, where a user looks, instead of Lumivale guessing.
     if (config.error.empty() && ServiceInstanceRunning(config))
-        return;
+        return nullptr;
     std::wstring dir = lv::ExecutableDirectory();
     std::wstring exe = dir + L"msgsvc.exe";
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -25,8 +25,9 @@ void StartMessengerServiceIfNeeded() {
                        CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, dir.c_str(), &startup,
                        &process)) {
         CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        return process.hProcess;
     }
+    return nullptr;
 }
 
 } // namespace lv::messenger

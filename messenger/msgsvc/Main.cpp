@@ -1,8 +1,8 @@
 // msgsvc.exe: stands in for the Windows Messenger service. Listens for Messenger messages
 // on the address and port of msgsvc.ini and shows each one in a pop-up of its own.
 //
-// Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen (or cannot hold the
-// single-instance mutex), 3 already running for this address and port. The reason goes to the error
+// Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen on the port nor on the
+// fallback port (or cannot hold the single-instance mutex), 3 already running for this address and port. The reason goes to the error
 // output and to the log file if one is set; no message box, because the service is usually started
 // unattended.
 // msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
@@ -190,18 +190,41 @@ int Run(Service& service) {
         return 2;
     }
 
-    Listener listener(
-        config, [&service](uint32_t peer, const Message& m) { return service.Deliver(peer, m); },
-        [&service](const std::string& line) { service.Log(line); });
-    std::string error;
-    if (!listener.Start(error)) {
-        service.Report(error);
-        return 2;
-    }
+    auto deliver = [&service](uint32_t peer, const Message& m) { return service.Deliver(peer, m); };
+    auto log = [&service](const std::string& line) { service.Log(line); };
+    Listener listener(config, deliver, log);
     // Before "listening": whoever waits for that line finds these already written.
     for (const std::string& line : config.access.Describe())
         service.Report(line);
-    service.Log("listening on " + where);
+    std::string error;
+    bool listening = listener.Start(error);
+    if (listening)
+        service.Log("listening on " + where);
+    // The fallback is listened on even when the port itself could be had: on Windows NetBIOS
+    // may still take what arrives on 139 at the machine's own addresses, which no bind here
+    // can see, and senders try the fallback when 139 does not answer as a messenger.
+    std::unique_ptr<Listener> fallback;
+    if (config.fallbackPort != 0) {
+        ServiceConfig second = config;
+        second.port = config.fallbackPort;
+        fallback = std::make_unique<Listener>(second, deliver, log);
+        std::string fallbackError;
+        std::string there = config.address + ":" + std::to_string(second.port);
+        if (fallback->Start(fallbackError)) {
+            service.Log("listening on " + there + " (fallback)");
+        } else {
+            fallback.reset();
+            if (listening)
+                service.Log(fallbackError);
+            else
+                error += "; " + fallbackError;
+        }
+    }
+    if (!listening) {
+        service.Report(error + (fallback ? "; receiving on the fallback port only" : ""));
+        if (!fallback)
+            return 2;
+    }
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -209,6 +232,8 @@ int Run(Service& service) {
         DispatchMessageW(&msg);
     }
     listener.Stop();
+    if (fallback)
+        fallback->Stop();
     return 0;
 }
 

@@ -68,6 +68,7 @@ ServiceConfig ReadServiceConfig(std::string_view iniBytes) {
     config.access.deny = ParseAddressList(ini.ReadString(kSection, "Deny", ""));
     config.log = ini.ReadString(kSection, "Log", "");
     config.notify = ReadLimit(ini, "Notify", 1, 0, 1) != 0;
+    config.fallbackPort = where.fallbackPort;
     return config;
 }
 

@@ -30,6 +30,8 @@ struct ServiceConfig {
     std::string log;   // file (beside the exe unless absolute) for an event log
     bool notify = true; // tell a running Lumivale of each ready pop-up (Notify=0: no)
     std::string error; // non-empty: the file is unusable, the text says why
+    // Also listened on, when it can be had (MessengerSettings::fallbackPort; 0: none).
+    uint16_t fallbackPort = kFallbackPort;
 };
 
 ServiceConfig ReadServiceConfig(std::string_view iniBytes);

@@ -3,6 +3,7 @@
 #include "messenger/ServiceLauncher.h"
 
 int main() {
-    lv::messenger::StartMessengerServiceIfNeeded();
+    if (HANDLE process = lv::messenger::StartMessengerServiceIfNeeded())
+        CloseHandle(process);
     return 0;
 }

@@ -36,7 +36,7 @@ ini=$(tr -d '\r' <"$tmp/msgsvc.ini")
 check "msgsvc.ini has CR LF line ends" test "$(grep -c $'\r$' "$tmp/msgsvc.ini")" = "$(wc -l <"$tmp/msgsvc.ini")"
 check "msgsvc.ini is GBK text" iconv -f GBK -t UTF-8 -o /dev/null "$tmp/msgsvc.ini"
 check "msgsvc.ini: only the section is active" test "$(grep -v '^;' <<<"$ini" | grep -v '^$')" = "[Messenger]"
-for kv in Address=0.0.0.0 Port=139 Log=msgsvc.log MaxSessions=128 IdleSeconds=30 SessionSeconds=120 MaxPopups=500 \
+for kv in Address=0.0.0.0 Port=139 FallbackPort=1139 Log=msgsvc.log MaxSessions=128 IdleSeconds=30 SessionSeconds=120 MaxPopups=500 \
   MaxSessionsPerPeer=8 MaxPopupsPerPeer=50 Deny= Allow=; do
   check "msgsvc.ini documents ;$kv" grep -qxF ";$kv" <<<"$ini"
 done

@@ -177,10 +177,11 @@ TEST(NetMessageSend, PortComesFromTheSettingsFile) {
         const char* content;
         uint16_t port;
         bool session;
+        uint16_t fallback;
     } cases[] = {
-        {"[Messenger]\r\nPort=1139\r\n", 1139, false},
-        {"[Messenger]\r\nAddress=127.0.0.2\r\n", 139, true},
-        {"[Messenger]\r\nPort=139\r\n", 139, true},
+        {"[Messenger]\r\nPort=1139\r\n", 1139, false, 0},
+        {"[Messenger]\r\nAddress=127.0.0.2\r\n", 139, true, 1139},
+        {"[Messenger]\r\nPort=139\r\n", 139, true, 0},
     };
     for (const Case& c : cases) {
         HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -192,10 +193,81 @@ TEST(NetMessageSend, PortComesFromTheSettingsFile) {
         SendOptions o = SendOptionsFromFile(path);
         EXPECT_EQ(o.port, c.port) << c.content;
         EXPECT_EQ(o.sessionRequest, c.session) << c.content;
+        EXPECT_EQ(o.fallbackPort, c.fallback) << c.content;
     }
     DeleteFileW(path.c_str());
     EXPECT_EQ(SendOptionsFromFile(path).port, 139);
+    EXPECT_EQ(SendOptionsFromFile(path).fallbackPort, 1139);
     std::wstring beside = SettingsFileBesideExe();
     EXPECT_TRUE(beside.size() > 10 && beside.substr(beside.size() - 11) == L"\\msgsvc.ini")
         << lv::ToGbk(beside);
+}
+
+// Whatever holds the port without being a messenger there, the message goes to the
+// fallback, once; a messenger's own answer on the port is final.
+TEST(NetMessageSend, FallbackPortTakesWhatThePortDoesNot) {
+    std::vector<Message> got;
+    Listener fallback(ReceiverServe(got));
+    uint16_t closedPort, otherClosedPort;
+    {
+        Listener gone([](SOCKET, const std::atomic<bool>&) {});
+        Listener goneToo([](SOCKET, const std::atomic<bool>&) {});
+        closedPort = gone.port();
+        otherClosedPort = goneToo.port();
+    }
+    Listener netbios([](SOCKET peer, const std::atomic<bool>&) {
+        char buffer[256];
+        timeval tv{2, 0};
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(peer, &readable);
+        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
+            recv(peer, buffer, sizeof buffer, 0) > 0)
+            send(peer, "\x83\0\0\x01\x82", 5, 0);
+    });
+    Listener silent([](SOCKET, const std::atomic<bool>& stop) {
+        auto end = Clock::now() + std::chrono::seconds(8);
+        while (!stop && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    struct Case {
+        const char* what;
+        uint16_t port;
+        bool session;
+        std::chrono::milliseconds within;
+    } cases[] = {
+        {"refused", closedPort, false, std::chrono::milliseconds(1000)},
+        {"NetBIOS without a messenger", netbios.port(), true, std::chrono::milliseconds(1500)},
+        // The port's first reply is waited for 2 s when the fallback is there.
+        {"silent", silent.port(), false, std::chrono::milliseconds(3000)},
+    };
+    for (const Case& c : cases) {
+        got.clear();
+        SendOptions o = Options(c.port, c.session);
+        o.fallbackPort = fallback.port();
+        o.replyTimeoutMs = 5000;
+        auto start = Clock::now();
+        EXPECT_EQ(SendTo(o, kTwoLines), 0u) << c.what;
+        EXPECT_LT(Clock::now() - start, c.within) << c.what;
+        ASSERT_EQ(got.size(), 1u) << c.what;
+        EXPECT_EQ(got[0].text, lv::ToGbk(kTwoLines)) << c.what;
+    }
+    EXPECT_EQ(netbios.accepted(), 2); // the messenger name, then *SMBSERVER
+
+    // A messenger on the port that refuses: no second copy through the fallback.
+    std::vector<Message> refusedHere;
+    Listener full(ReceiverServe(refusedHere, false));
+    got.clear();
+    SendOptions o = Options(full.port());
+    o.fallbackPort = fallback.port();
+    EXPECT_EQ(SendTo(o, L"hi"), status::kBadReceive);
+    EXPECT_EQ(refusedHere.size(), 1u);
+    EXPECT_TRUE(got.empty());
+
+    // Nothing on either: a failure, as fast as a refusal.
+    o = Options(closedPort);
+    o.fallbackPort = otherClosedPort;
+    auto start = Clock::now();
+    EXPECT_EQ(SendTo(o, L"hi"), status::kNetworkError);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }

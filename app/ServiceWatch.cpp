@@ -1,0 +1,100 @@
+#include "app/ServiceWatch.h"
+
+#include "messenger/ServiceCheck.h"
+#include "messenger/ServiceLauncher.h"
+#include "messenger/Settings.h"
+#include "messenger/msgsvc/ServiceFiles.h"
+#include "messenger/msgsvc/SingleInstance.h"
+
+namespace lv {
+
+using namespace lv::messenger;
+
+namespace {
+
+// Between two looks at a msgsvc.exe that is starting: a look at the machine's own
+// addresses costs a few milliseconds.
+constexpr DWORD kProbeEveryMs = 150;
+
+} // namespace
+
+TServiceWatch::TServiceWatch(MainHub& hub, HANDLE started)
+    : TThread(false), hub_(hub), started_(started),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+TServiceWatch::~TServiceWatch() {
+    if (started_)
+        CloseHandle(started_);
+    CloseHandle(stop_);
+}
+
+bool TServiceWatch::Sleep(DWORD milliseconds) {
+    return WaitForSingleObject(stop_, milliseconds) == WAIT_TIMEOUT && !Terminated();
+}
+
+TServiceWatch::Outcome TServiceWatch::Check(HANDLE process) {
+    std::string ini = ReadServiceIni();
+    ServiceConfig config = ReadServiceConfig(ini);
+    ServiceFacts facts;
+    if (!config.error.empty()) {
+        // The only thing msgsvc.ini can get wrong: msgsvc.exe will not start with it.
+        facts.badAddress = ReadMessengerSettings(ini).address;
+        for (const std::string& line : ServiceProblemLines(facts))
+            hub_.AddStatusLine(line);
+        return Outcome::kEnded;
+    }
+    std::vector<uint32_t> addresses = ArrivalAddresses(config);
+    uint32_t configured = ParseIpv4(config.address).value_or(0);
+    ULONGLONG end = GetTickCount64() + kAnswerWithinMs;
+    while (true) {
+        bool ended = process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        facts.port = ProbePort(addresses, configured, config.port, false);
+        if (facts.port.reached)
+            return Outcome::kRunning;
+        facts.fallback = config.fallbackPort
+                             ? ProbePort(addresses, configured, config.fallbackPort, false)
+                             : PortFacts{};
+        // msgsvc.exe takes the fallback only after it has tried the port: once the fallback
+        // answers, the port's answer is final.
+        bool fallbackAnswers = facts.fallback.port != 0 && facts.fallback.reached;
+        if (ended || fallbackAnswers || GetTickCount64() >= end) {
+            // Our own bind says why, now that msgsvc.exe no longer tries these ports; while
+            // it may still be starting, a bind of ours could take the port from under it.
+            if (ended || fallbackAnswers) {
+                facts.port = ProbePort(addresses, configured, config.port, true);
+                if (!fallbackAnswers && facts.fallback.port != 0)
+                    facts.fallback = ProbePort(addresses, configured, config.fallbackPort, true);
+            }
+            // A service that could not listen at all failed on the address it was given.
+            if (ended) {
+                facts.port.address = config.address;
+                facts.fallback.address = config.address;
+            }
+            for (const std::string& line : ServiceProblemLines(facts))
+                hub_.AddStatusLine(line);
+            return ended ? Outcome::kEnded : Outcome::kRunning;
+        }
+        if (!Sleep(kProbeEveryMs))
+            return Outcome::kStopped;
+    }
+}
+
+void TServiceWatch::Execute() {
+    Outcome outcome = Check(started_);
+    if (outcome != Outcome::kRunning)
+        return;
+    ServiceConfig config = ReadServiceConfig(ReadServiceIni());
+    while (Sleep(kLookEveryMs)) {
+        if (ServiceInstanceRunning(config))
+            continue;
+        // Ended while we run (killed, crashed, stopped by an update): started again once.
+        HANDLE process = StartMessengerServiceIfNeeded();
+        outcome = Check(process);
+        if (process)
+            CloseHandle(process);
+        if (outcome != Outcome::kRunning)
+            return;
+    }
+}
+
+} // namespace lv
