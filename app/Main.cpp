@@ -200,10 +200,11 @@ std::optional<int> TfrmMain::SelectedFriend() const {
 
 void TfrmMain::ShowFriends() {
     int selected = lsbNames.ItemIndex();
-    lsbNames.Clear();
+    std::vector<std::string> names;
     for (const Friend& f : friends_.Entries())
-        lsbNames.Add(f.name);
-    if (selected >= 0 && selected < friends_.Count())
+        names.push_back(f.name);
+    lsbNames.SetItems(names);
+    if (selected >= 0 && selected < friends_.Count() && lsbNames.ItemIndex() != selected)
         lsbNames.SetItemIndex(selected);
 }
 

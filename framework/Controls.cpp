@@ -172,17 +172,36 @@ void TListBox::Add(std::string_view gbk) {
     SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(gbk).c_str()));
 }
 
-void TListBox::SetItem(int index, std::string_view gbk) {
-    bool selected = ItemIndex() == index;
-    SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+void TListBox::Insert(int index, std::string_view gbk) {
     SendMessageW(Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(ToWide(gbk).c_str()));
+}
+
+void TListBox::SetItem(int index, std::string_view gbk) {
+    bool selected = ItemIndex() == index;
+    Delete(index);
+    Insert(index, gbk);
     if (selected)
         SetItemIndex(index);
 }
 
 void TListBox::Delete(int index) {
     SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TListBox::SetItems(const std::vector<std::string>& items) {
+    const std::vector<std::string> old = Items();
+    size_t head = 0;
+    while (head < old.size() && head < items.size() && old[head] == items[head])
+        ++head;
+    size_t tail = 0;
+    while (tail < old.size() - head && tail < items.size() - head &&
+           old[old.size() - 1 - tail] == items[items.size() - 1 - tail])
+        ++tail;
+    for (size_t i = old.size() - tail; i > head; --i)
+        Delete(static_cast<int>(i - 1));
+    for (size_t i = head; i < items.size() - tail; ++i)
+        Insert(static_cast<int>(i), items[i]);
 }
 
 void TListBox::Clear() {

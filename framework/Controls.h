@@ -84,8 +84,13 @@ class TListBox : public TControl {
     std::string Item(int index) const;
     std::vector<std::string> Items() const;
     void Add(std::string_view gbk);
+    void Insert(int index, std::string_view gbk);
     void SetItem(int index, std::string_view gbk);
     void Delete(int index);
+    // The lines become `items`, changing only the run that differs (deleted and inserted in
+    // place), so that one line added, replaced or removed leaves the others where the user
+    // scrolled them: a refill would jump back to the top.
+    void SetItems(const std::vector<std::string>& items);
     void Clear();
     // -1 when no line is selected.
     int ItemIndex() const;

@@ -81,8 +81,7 @@ void TfrmSend::BringForward() {
         ShowModal(); // only brings it to the front
         return;
     }
-    SetForegroundWindow(Handle());
-    BringWindowToTop(Handle());
+    Show();
     FocusControl(mmContent);
 }
 
