@@ -1,11 +1,9 @@
 #include "capture/Receive.h"
 
 #include "framework/Application.h"
+#include "framework/Palette.h"
 
 namespace lv {
-namespace {
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-}
 
 TfrmReceive::TfrmReceive(MainHub& hub) : hub_(hub) {
     FormLayout layout;

@@ -1,13 +1,9 @@
 #include "send/Send.h"
 
 #include "framework/Application.h"
+#include "framework/Palette.h"
 
 namespace lv {
-namespace {
-
-constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
-
-} // namespace
 
 TfrmSend::TfrmSend(MainHub& hub) : hub_(hub) {
     FormLayout layout;

@@ -6,12 +6,12 @@
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/MessageBox.h"
+#include "framework/Palette.h"
 #include "settings/SettingsStore.h"
 
 namespace lv {
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 // Ctrl+Alt+A, what the hot-key field shows until the program's own key replaces it.
 constexpr uint16_t kInitialHotKey = 49217;
 
