@@ -122,7 +122,6 @@ class TfrmMain : public TForm, public MainHub {
     void mnDeleteClick();
     void TrayIconClick();
     void hkMainHotKey();
-    void tmDelayTimer();
     void tmFlashTimer();
     void tmReceiveTimer();
 
