@@ -210,39 +210,6 @@ TEST_F(FriendEditorOfThree, DeletingTheFirstMovesTheOthersUpWithTheirAddresses) 
     EXPECT_EQ(dir.Read(L"FRIENDS.DAT"), FileOf({{"B", "b"}, {"C", "c"}}));
 }
 
-class FriendEditorOfSixty : public FriendEditor {
-  protected:
-    FriendEditorOfSixty() : FriendEditor(Many(60)) {}
-    static std::vector<lv::Friend> Many(int n) {
-        std::vector<lv::Friend> friends;
-        for (int i = 0; i < n; ++i)
-            friends.push_back({"f" + std::to_string(i), "pc" + std::to_string(i)});
-        return friends;
-    }
-    int TopLine() const {
-        return static_cast<int>(SendMessageW(main->lsbNames.Handle(), LB_GETTOPINDEX, 0, 0));
-    }
-};
-
-// Adding, editing or deleting one friend leaves the list scrolled where the user had it.
-TEST_F(FriendEditorOfSixty, ChangesKeepTheListsScrollPosition) {
-    SendMessageW(main->lsbNames.Handle(), LB_SETTOPINDEX, 30, 0);
-    ASSERT_EQ(TopLine(), 30);
-    main->lsbNames.SetItemIndex(33);
-    WhileOpen(&lv::TfrmMain::btEditClick, {Type("renamed", "pc33"), Ok()});
-    EXPECT_EQ(TopLine(), 30) << "edit";
-    EXPECT_EQ(main->lsbNames.Item(33), "renamed");
-    EXPECT_EQ(main->lsbNames.ItemIndex(), 33);
-    WhileOpen(&lv::TfrmMain::btAddClick, {Type("new", "pc-new"), Ok()});
-    EXPECT_EQ(TopLine(), 30) << "add";
-    MessageBoxes boxes;
-    boxes.Answer(IDYES);
-    main->lsbNames.SetItemIndex(33);
-    main->btDeleteClick();
-    EXPECT_EQ(TopLine(), 30) << "delete";
-    EXPECT_EQ(main->lsbNames.Items(), Names());
-}
-
 std::vector<lv::Friend> FullList() {
     std::vector<lv::Friend> friends;
     for (int i = 0; i < lv::kMaxFriends; ++i)
@@ -285,6 +252,28 @@ TEST_F(FriendEditorFull, AddToAFullListSaysSoAndReservesNothing) {
     lv::FriendFileRead read = lv::ReadFriendFile(dir.Read(L"FRIENDS.DAT"));
     ASSERT_FALSE(read.damaged);
     EXPECT_EQ(read.friends.size(), static_cast<size_t>(lv::kMaxFriends));
+}
+
+// Editing, deleting or adding one friend leaves the list scrolled where the user had it.
+TEST_F(FriendEditorFull, ChangesKeepTheListsScrollPosition) {
+    HWND list = main->lsbNames.Handle();
+    auto topLine = [list] { return SendMessageW(list, LB_GETTOPINDEX, 0, 0); };
+    SendMessageW(list, LB_SETTOPINDEX, 30, 0);
+    ASSERT_EQ(topLine(), 30);
+    main->lsbNames.SetItemIndex(33);
+    WhileOpen(&lv::TfrmMain::btEditClick, {Type("renamed", "pc33"), Ok()});
+    EXPECT_EQ(topLine(), 30) << "edit";
+    EXPECT_EQ(main->lsbNames.Item(33), "renamed");
+    EXPECT_EQ(main->lsbNames.ItemIndex(), 33);
+    {
+        MessageBoxes boxes;
+        boxes.Answer(IDYES);
+        main->btDeleteClick();
+    }
+    EXPECT_EQ(topLine(), 30) << "delete";
+    WhileOpen(&lv::TfrmMain::btAddClick, {Type("new", "pc-new"), Ok()});
+    EXPECT_EQ(topLine(), 30) << "add";
+    EXPECT_EQ(main->lsbNames.Items(), Names());
 }
 
 } // namespace

@@ -138,7 +138,6 @@ TEST_F(InfoWindows, HistoryChosenAgainComesForwardFromBehindOrFromMinimised) {
     DestroyWindow(cover);
 }
 
-
 class ReceiveWindow : public InfoWindows {
   protected:
     lv::TfrmReceive receive{*main};
