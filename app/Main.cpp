@@ -17,8 +17,6 @@
 
 namespace lv {
 
-bool DelayElapsed = false;
-
 namespace {
 
 const wchar_t kFriendFile[] = L"FRIENDS.DAT";
@@ -129,7 +127,6 @@ void TfrmMain::CreateControls() {
     tmReceive.OnTimer = [this] { tmReceiveTimer(); };
     tmReceive.SetEnabled(true);
     tmDelay.SetEnabled(false);
-    tmDelay.OnTimer = [this] { tmDelayTimer(); };
 
     // Nothing is registered before LoadSettings has read whether and which key to hold.
     hkMain.SetEnabled(false);
@@ -200,10 +197,11 @@ std::optional<int> TfrmMain::SelectedFriend() const {
 
 void TfrmMain::ShowFriends() {
     int selected = lsbNames.ItemIndex();
-    lsbNames.Clear();
+    std::vector<std::string> names;
     for (const Friend& f : friends_.Entries())
-        lsbNames.Add(f.name);
-    if (selected >= 0 && selected < friends_.Count())
+        names.push_back(f.name);
+    lsbNames.SetItems(names);
+    if (selected >= 0 && selected < friends_.Count() && lsbNames.ItemIndex() != selected)
         lsbNames.SetItemIndex(selected);
 }
 
@@ -411,7 +409,7 @@ void TfrmMain::lsbNamesDblClick() {
 }
 
 void TfrmMain::btStatusClick() {
-    presence::RunQuery({*this, tmDelay, DelayElapsed, [this](bool enabled) {
+    presence::RunQuery({*this, tmDelay, [this](bool enabled) {
                             btStatus.SetEnabled(enabled);
                             mnMain.SetItemEnabled(kMnStatus, enabled);
                             btClear.SetEnabled(enabled);
@@ -509,11 +507,6 @@ void TfrmMain::tmFlashTimer() {
 void TfrmMain::tmReceiveTimer() {
     if (windows_.capture)
         windows_.capture->Tick();
-}
-
-void TfrmMain::tmDelayTimer() {
-    tmDelay.SetEnabled(false);
-    DelayElapsed = true;
 }
 
 } // namespace lv

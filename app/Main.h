@@ -5,6 +5,7 @@
 #include "desktop/Trayicon.h"
 #include "framework/Controls.h"
 #include "framework/Form.h"
+#include "framework/Palette.h"
 #include "framework/Timer.h"
 #include "hub/MainHub.h"
 
@@ -40,9 +41,6 @@ enum MainWindowId : int {
     kMnEdit = 213,
     kMnDelete = 214,
 };
-
-inline constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-inline constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
 
 class TfrmFriend;
 class TfrmSend;
@@ -124,7 +122,6 @@ class TfrmMain : public TForm, public MainHub {
     void mnDeleteClick();
     void TrayIconClick();
     void hkMainHotKey();
-    void tmDelayTimer();
     void tmFlashTimer();
     void tmReceiveTimer();
 

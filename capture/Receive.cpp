@@ -1,11 +1,9 @@
 #include "capture/Receive.h"
 
 #include "framework/Application.h"
+#include "framework/Palette.h"
 
 namespace lv {
-namespace {
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-}
 
 TfrmReceive::TfrmReceive(MainHub& hub) : hub_(hub) {
     FormLayout layout;
@@ -15,6 +13,10 @@ TfrmReceive::TfrmReceive(MainHub& hub) : hub_(hub) {
     layout.position = POINT{305, 173};
     layout.fades = true;
     CreateForm(layout);
+    // The main window's own icons, which it keeps for the whole run.
+    for (WPARAM size : {ICON_BIG, ICON_SMALL})
+        SendMessageW(Handle(), WM_SETICON, size,
+                     SendMessageW(hub_.MainWindow(), WM_GETICON, size, 0));
     CreateControls();
 }
 

@@ -90,8 +90,15 @@ void TForm::CreateForm(const FormLayout& layout) {
 }
 
 void TForm::Show() {
-    if (Visible())
+    if (Visible()) {
+        // The command that asked for it must be seen to work, even when the window sits
+        // behind another one or in the taskbar.
+        if (IsIconic(Handle()))
+            ShowWindow(Handle(), SW_RESTORE);
+        SetForegroundWindow(Handle());
+        BringWindowToTop(Handle());
         return;
+    }
     FormShow();
     // A handler may have put the focus on a control of the hidden window; activation
     // would otherwise give it to the frame.

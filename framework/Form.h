@@ -53,6 +53,8 @@ class TForm : public Window {
     static void RegisterFormClass();
     static bool IsForm(HWND hwnd);
 
+    // A form already visible is only brought forward (restored when minimised): FormShow
+    // does not run again.
     void Show();
     void Hide();
     // Asks the form to close, as its close box does: FormClose decides what happens.

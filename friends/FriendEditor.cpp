@@ -1,13 +1,9 @@
 #include "friends/FriendEditor.h"
 
 #include "framework/MessageBox.h"
+#include "framework/Palette.h"
 
 namespace lv {
-namespace {
-
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-
-} // namespace
 
 TfrmFriend::TfrmFriend(MainHub& hub) : hub_(hub) {
     FormLayout layout;

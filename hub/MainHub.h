@@ -55,7 +55,4 @@ class MainHub {
     ~MainHub() = default;
 };
 
-// Set by the main window's delay timer, cleared by whoever starts it (the presence query).
-extern bool DelayElapsed;
-
 } // namespace lv

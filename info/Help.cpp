@@ -3,6 +3,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "framework/Palette.h"
 #include "info/MessageLog.h"
 
 #include <algorithm>
@@ -10,10 +11,6 @@
 #include <cstdint>
 
 namespace lv {
-namespace {
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-} // namespace
 
 TfrmHelp::TfrmHelp() {
     FormLayout layout;

@@ -4,6 +4,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "framework/Palette.h"
 #include "info/DiskLogFile.h"
 
 #include <limits>
@@ -11,8 +12,6 @@
 
 namespace lv {
 namespace {
-
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
 
 std::shared_ptr<MessageLog> MakeLog(const char* fileName) {
     return std::make_shared<MessageLog>(

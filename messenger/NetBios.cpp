@@ -1,21 +1,16 @@
 #include "messenger/NetBios.h"
 
+#include "framework/Gbk.h"
+
 #include <algorithm>
 
 namespace lv::messenger {
-namespace {
-
-bool IsLeadByte(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
-
-} // namespace
 
 std::string NetBiosName(std::string_view name, uint8_t suffix) {
     std::string out;
     for (size_t i = 0; i < name.size();) {
         auto c = static_cast<unsigned char>(name[i]);
-        size_t width = (IsLeadByte(c) && i + 1 < name.size()) ? 2 : 1;
+        size_t width = GbkCharacterBytes(name, i);
         if (out.size() + width > kNetBiosNameBytes - 1)
             break;
         if (width == 1 && c >= 'a' && c <= 'z')

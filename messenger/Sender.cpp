@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "framework/Gbk.h"
 #include "messenger/Smb.h"
 
 namespace lv::messenger {
@@ -11,18 +12,13 @@ namespace {
 // Our process id in requests; receivers only echo it.
 constexpr uint16_t kPid = 0x4C56;
 
-bool IsLeadByte(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
-
 } // namespace
 
 std::vector<std::string> SplitTextBlocks(std::string_view text, size_t maxBlock) {
     std::vector<std::string> blocks;
     std::string block;
     for (size_t i = 0; i < text.size();) {
-        size_t width =
-            (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        size_t width = GbkCharacterBytes(text, i);
         if (block.size() + width > maxBlock) {
             blocks.push_back(std::move(block));
             block.clear();

@@ -193,13 +193,19 @@ class TEchoReceiver : public TThread {
 // Waits `milliseconds` on the delay timer while the windows stay alive; false when the
 // program is ending.
 bool Delay(const QueryWindow& window, DWORD milliseconds) {
-    window.tmDelay.SetInterval(milliseconds);
-    bool& delayElapsed = window.delayElapsed;
-    delayElapsed = false;
-    window.tmDelay.SetEnabled(true);
+    // The flag is this wait's own; the timer fires once for it and keeps no handler after
+    // it, so that nothing outside the query can see or set it.
+    TTimer& timer = window.tmDelay;
+    bool delayElapsed = false;
+    timer.OnTimer = [&timer, &delayElapsed] {
+        timer.SetEnabled(false);
+        delayElapsed = true;
+    };
+    timer.SetInterval(milliseconds);
+    timer.SetEnabled(true);
     bool elapsed = App().WaitUntil([&delayElapsed] { return delayElapsed; });
-    if (!elapsed)
-        window.tmDelay.SetEnabled(false);
+    timer.SetEnabled(false);
+    timer.OnTimer = nullptr;
     return elapsed;
 }
 

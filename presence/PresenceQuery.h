@@ -16,9 +16,8 @@ namespace lv::presence {
 // What the query uses of the main window.
 struct QueryWindow {
     MainHub& hub;
-    // The one-shot delay timer; its handler stops it and sets the flag.
+    // The delay timer: the query gives it a handler for each of its waits.
     TTimer& tmDelay;
-    bool& delayElapsed;
     // btStatus, mnStatus and btClear together: off while the query runs.
     std::function<void(bool enabled)> enableCommands;
 };

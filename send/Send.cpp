@@ -1,13 +1,9 @@
 #include "send/Send.h"
 
 #include "framework/Application.h"
+#include "framework/Palette.h"
 
 namespace lv {
-namespace {
-
-constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
-
-} // namespace
 
 TfrmSend::TfrmSend(MainHub& hub) : hub_(hub) {
     FormLayout layout;
@@ -81,8 +77,7 @@ void TfrmSend::BringForward() {
         ShowModal(); // only brings it to the front
         return;
     }
-    SetForegroundWindow(Handle());
-    BringWindowToTop(Handle());
+    Show();
     FocusControl(mmContent);
 }
 

@@ -1,11 +1,8 @@
 #include "send/TempSend.h"
 
+#include "framework/Palette.h"
+
 namespace lv {
-namespace {
-
-constexpr COLORREF kSkyBlue = RGB(166, 202, 240);
-
-} // namespace
 
 TfrmTempSend::TfrmTempSend(TfrmSend& sendWindow) : send_(sendWindow) {
     FormLayout layout;

@@ -6,12 +6,12 @@
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/MessageBox.h"
+#include "framework/Palette.h"
 #include "settings/SettingsStore.h"
 
 namespace lv {
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 // Ctrl+Alt+A, what the hot-key field shows until the program's own key replaces it.
 constexpr uint16_t kInitialHotKey = 49217;
 
@@ -120,14 +120,15 @@ void TfrmSet::btOKClick() {
         return;
     }
 
-    // A name that did not reach FRIENDS.DAT is lost at the next start (or at once, when the
-    // old file is read back after a failed write): the user must hear of it.
+    // Saved at every OK, changed or not: it is how a first FRIENDS.DAT comes to be written
+    // and how the user sees "数据文件保存成功！" for the name. A new name that did not reach
+    // the file is lost at the next start (or at once, when the old file is read back after
+    // the failed write): the user must hear of it.
     FriendList& friends = hub_.Friends();
-    if (friends.SenderName() != name) {
-        friends.SetSenderName(name);
-        if (!hub_.SaveFriends())
-            ShowMessageBox(Handle(), "发送者名字未能保存到数据文件FRIENDS.DAT！", "错误", MB_OK);
-    }
+    bool renamed = friends.SenderName() != name;
+    friends.SetSenderName(name);
+    if (!hub_.SaveFriends() && renamed)
+        ShowMessageBox(Handle(), "发送者名字未能保存到数据文件FRIENDS.DAT！", "错误", MB_OK);
 
     Settings settings = hub_.CurrentSettings();
     settings.SoundFile = edtSoundFile.Text();

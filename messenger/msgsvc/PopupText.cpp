@@ -1,5 +1,7 @@
 #include "messenger/msgsvc/PopupText.h"
 
+#include "framework/Gbk.h"
+
 #include <cstdio>
 
 namespace lv::messenger {
@@ -10,22 +12,14 @@ constexpr std::string_view kTo = "到 ";       // B5 BD 20: the capture's sender
 constexpr std::string_view kWideBlank = "　"; // A1 A1
 constexpr size_t kLogNameBytes = 64;
 
-bool IsLead(unsigned char b) {
-    return b >= 0x81 && b <= 0xFE;
-}
-
-bool IsTrail(unsigned char b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
-}
-
 } // namespace
 
 std::string WholeGbkCharacters(std::string_view text) {
     std::string out(text);
     for (size_t i = 0; i < out.size(); ++i) {
-        if (!IsLead(static_cast<unsigned char>(out[i])))
+        if (!IsGbkLeadByte(static_cast<unsigned char>(out[i])))
             continue;
-        if (i + 1 < out.size() && IsTrail(static_cast<unsigned char>(out[i + 1])))
+        if (i + 1 < out.size() && IsGbkTrailByte(static_cast<unsigned char>(out[i + 1])))
             ++i; // the pair stays as it is
         else
             out[i] = '_';
@@ -75,7 +69,7 @@ std::string LogName(std::string_view name) {
         return out;
     size_t cut = 0;
     while (cut < kLogNameBytes) {
-        size_t step = IsLead(static_cast<unsigned char>(out[cut])) ? 2 : 1;
+        size_t step = IsGbkLeadByte(static_cast<unsigned char>(out[cut])) ? 2 : 1;
         if (cut + step > kLogNameBytes)
             break;
         cut += step;

@@ -9,6 +9,12 @@ check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
+# A missing tool reads as "no resource" or, worse, as agreement; it fails the run instead.
+for tool in wrestool icotool xmllint iconv od; do
+  command -v "$tool" >/dev/null || fail "$tool not found (scripts/setup-deps.sh installs it)"
+done
+if [ "$fails" -gt 0 ]; then exit 1; fi
+
 # check_exe EXE DESCRIPTION
 check_exe() {
   local exe=$1 description=$2 name
@@ -25,7 +31,7 @@ check_exe() {
   check "$name: common controls 6" grep -q 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<<"$manifest"
   check "$name: asInvoker" grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$manifest"
   check "$name: DPI-unaware" grep -q '<dpiAware[^>]*>false</dpiAware>' <<<"$manifest"
-  check "$name: manifest is well-formed XML" bash -c 'printf "%s" "$1" | xmllint --noout - 2>/dev/null || ! command -v xmllint >/dev/null' _ "$manifest"
+  check "$name: manifest is well-formed XML" bash -c 'printf "%s" "$1" | xmllint --noout - 2>/dev/null' _ "$manifest"
 
   # The version resource: the fixed part (1.32.0.0 for file and product) and the texts.
   wrestool -x --raw --type=16 --name=1 "$exe" >"$tmp/$name.ver" 2>/dev/null
@@ -53,7 +59,9 @@ check_exe() {
 
 check_exe "$1" "Lumivale 局域网信使"
 check_exe "$2" "Lumivale 信使服务"
-check "msgsvc.exe has an icon of its own" bash -c '! cmp -s "$1" "$2"' _ "$tmp/Lumivale.ico" "$tmp/msgsvc.ico"
+# cmp also "differs" when a file is missing or empty, so both icons must be there first.
+check "msgsvc.exe has an icon of its own" bash -c '[ -s "$1" ] && [ -s "$2" ] && ! cmp -s "$1" "$2"' \
+  _ "$tmp/Lumivale.ico" "$tmp/msgsvc.ico"
 
 if [ "$fails" -gt 0 ]; then echo "$fails check(s) failed"; exit 1; fi
 echo "all checks passed"

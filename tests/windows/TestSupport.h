@@ -120,4 +120,12 @@ inline bool PumpUntil(const std::function<bool()>& done, int milliseconds = 1000
     return true;
 }
 
+// Whether `upper` lies above `lower` in the z-order.
+inline bool IsAbove(HWND upper, HWND lower) {
+    for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == lower)
+            return true;
+    return false;
+}
+
 } // namespace lvtest

@@ -254,4 +254,26 @@ TEST_F(FriendEditorFull, AddToAFullListSaysSoAndReservesNothing) {
     EXPECT_EQ(read.friends.size(), static_cast<size_t>(lv::kMaxFriends));
 }
 
+// Editing, deleting or adding one friend leaves the list scrolled where the user had it.
+TEST_F(FriendEditorFull, ChangesKeepTheListsScrollPosition) {
+    HWND list = main->lsbNames.Handle();
+    auto topLine = [list] { return SendMessageW(list, LB_GETTOPINDEX, 0, 0); };
+    SendMessageW(list, LB_SETTOPINDEX, 30, 0);
+    ASSERT_EQ(topLine(), 30);
+    main->lsbNames.SetItemIndex(33);
+    WhileOpen(&lv::TfrmMain::btEditClick, {Type("renamed", "pc33"), Ok()});
+    EXPECT_EQ(topLine(), 30) << "edit";
+    EXPECT_EQ(main->lsbNames.Item(33), "renamed");
+    EXPECT_EQ(main->lsbNames.ItemIndex(), 33);
+    {
+        MessageBoxes boxes;
+        boxes.Answer(IDYES);
+        main->btDeleteClick();
+    }
+    EXPECT_EQ(topLine(), 30) << "delete";
+    WhileOpen(&lv::TfrmMain::btAddClick, {Type("new", "pc-new"), Ok()});
+    EXPECT_EQ(topLine(), 30) << "add";
+    EXPECT_EQ(main->lsbNames.Items(), Names());
+}
+
 } // namespace

@@ -13,6 +13,7 @@
 namespace {
 
 using lvtest::DataFolder;
+using lvtest::IsAbove;
 using lvtest::MessageBoxes;
 using lvtest::PumpUntil;
 
@@ -117,6 +118,25 @@ TEST_F(InfoWindows, ALogThatCannotBeReadIsReportedOnceAndNeverOverwritten) {
     EXPECT_EQ(history.mmReceiveHistory.Text(), "newer\r\nnew\r\n");
     EXPECT_EQ(main->mmOutput.Lines().size(), 1u) << "said once";
 }
+// "聊天记录" on a viewer already open, behind another window or minimised, brings it back.
+TEST_F(InfoWindows, HistoryChosenAgainComesForwardFromBehindOrFromMinimised) {
+    lv::TfrmHistory history(*main);
+    lv::TfrmMain::Windows windows;
+    windows.frmHistory = &history;
+    main->SetWindows(windows);
+    main->btHistoryClick();
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"cover", WS_POPUP | WS_VISIBLE, 280,
+                                 120, 500, 560, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(IsAbove(cover, history.Handle()));
+    main->btHistoryClick();
+    EXPECT_TRUE(IsAbove(history.Handle(), cover));
+    ShowWindow(history.Handle(), SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(history.Handle()));
+    main->btHistoryClick();
+    EXPECT_FALSE(IsIconic(history.Handle()));
+    EXPECT_TRUE(IsAbove(history.Handle(), cover));
+    DestroyWindow(cover);
+}
 
 class ReceiveWindow : public InfoWindows {
   protected:
@@ -132,6 +152,14 @@ class ReceiveWindow : public InfoWindows {
     }
     bool Flashing() const { return main->Flashing(); }
 };
+
+TEST_F(ReceiveWindow, TitleBarAndTaskSwitcherShowTheMainWindowsIcon) {
+    for (WPARAM size : {ICON_BIG, ICON_SMALL}) {
+        LRESULT icon = SendMessageW(receive.Handle(), WM_GETICON, size, 0);
+        EXPECT_NE(icon, 0) << size;
+        EXPECT_EQ(icon, SendMessageW(main->Handle(), WM_GETICON, size, 0)) << size;
+    }
+}
 
 TEST_F(ReceiveWindow, ThreeMessagesAreShownInOrderAndTheLastStopsTheBlinking) {
     Capture("第一条", "甲");

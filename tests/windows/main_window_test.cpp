@@ -248,14 +248,6 @@ TEST_F(MainWindow, TrayClickAndHotKeyServeWaitingMessagesBeforeTheWindow) {
     EXPECT_FALSE(dir.Exists(L"Lumivale.ini")) << "hiding this way stores no position";
 }
 
-TEST_F(MainWindow, DelayTimerIsOneShotAndSetsTheFlag) {
-    lv::DelayElapsed = false;
-    main->tmDelay.SetInterval(20);
-    main->tmDelay.SetEnabled(true);
-    EXPECT_TRUE(PumpUntil([] { return lv::DelayElapsed; }, 3000));
-    EXPECT_FALSE(main->tmDelay.Enabled());
-}
-
 TEST_F(MainWindow, ModalWindowsFromTheMenuReturnAndTheMainWindowIsOnTopAgain) {
     lv::TfrmAbout about(main->VersionText);
     dir.Write(L"README.TXT", "help\r\n");

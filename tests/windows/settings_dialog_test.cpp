@@ -14,6 +14,7 @@
 namespace {
 
 using lvtest::DataFolder;
+using lvtest::IsAbove;
 using lvtest::MessageBoxes;
 
 // Ctrl+Shift+F12 as the hot-key edit control holds it, and as a shortcut code.
@@ -133,12 +134,17 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
     });
 }
 
-// Whether `upper` lies above `lower` in the z-order.
-bool IsAbove(HWND upper, HWND lower) {
-    for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (w == lower)
-            return true;
-    return false;
+// OK saves the friend file whatever the name: a first FRIENDS.DAT is written, and the
+// status area says so, even when the name was left as it was.
+TEST_F(SettingsDialog, OkWithTheNameUnchangedStillWritesTheFriendFile) {
+    Create();
+    ASSERT_FALSE(dir.Exists(L"FRIENDS.DAT"));
+    std::string name = main->Friends().SenderName();
+    EXPECT_FALSE(WhileOpen([&] { set->btOKClick(); }));
+    EXPECT_TRUE(dir.Exists(L"FRIENDS.DAT"));
+    EXPECT_NE(FriendFile().find(name), std::string::npos);
+    std::vector<std::string> lines = main->mmOutput.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "数据文件保存成功！"), lines.end());
 }
 
 // The tray menu stays usable while the dialog is up: 设置 chosen there again must bring the
