@@ -15,6 +15,9 @@
 //                                   one second more. Prints "window W answer A rss R" (ms
 //                                   from the start; R: its working set in KB then) and ends
 //                                   the process (and a msgsvc.exe it started is left alone).
+//   lvbench gui NAME...             for each running process of that executable name:
+//                                   "NAME pid P gdi G user U" (GetGuiResources; 0 where the
+//                                   system does not count them)
 //   lvbench write PATH BYTES        writes BYTES into PATH three ways, each three times:
 //                                   plain (create, write in 1 MB pieces, close), flushed
 //                                   (plus FlushFileBuffers) and atomic (flushed into
@@ -28,6 +31,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -131,6 +135,28 @@ int Startup(const std::wstring& exe, DWORD limit) {
     printf("window %.0f answer %.0f history %.0f chars %ld\n", window, answer, shown,
            static_cast<long>(chars));
     return finish(0);
+}
+
+int GuiObjects(int argc, wchar_t** argv) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 1;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        for (int i = 2; i < argc; ++i) {
+            if (_wcsicmp(entry.szExeFile, argv[i]) != 0)
+                continue;
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+            if (!process)
+                continue;
+            printf("%ls pid %lu gdi %lu user %lu\n", argv[i], entry.th32ProcessID,
+                   GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS));
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+    return 0;
 }
 
 int WindowStartup(const std::wstring& exe, const std::wstring& title, DWORD limit) {
@@ -270,6 +296,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::wstring cmd = argv[1];
+    if (cmd == L"gui")
+        return GuiObjects(argc, argv);
     if (cmd == L"window" && argc >= 5)
         return WindowStartup(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)));
     if (cmd == L"startup")
