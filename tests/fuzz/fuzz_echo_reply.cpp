@@ -16,10 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto source = lv::presence::AcceptEchoReply(datagram, identifier, local);
     if (source) {
         const size_t header = static_cast<size_t>(datagram[0] & 0x0F) * 4;
+        // Bound to every address (0.0.0.0): a reply to any local address counts.
+        const bool anyLocal = std::all_of(local.begin(), local.end(), [](uint8_t b) { return b == 0; });
         const bool sound = (datagram[0] >> 4) == 4 && header >= 20 &&
                            datagram.size() >= header + 8 && datagram[header] == 0 &&
                            (datagram[header + 4] | (datagram[header + 5] << 8)) == identifier &&
-                           std::equal(local.begin(), local.end(), datagram.begin() + 16) &&
+                           (anyLocal || std::equal(local.begin(), local.end(), datagram.begin() + 16)) &&
                            std::equal(source->begin(), source->end(), datagram.begin() + 12);
         if (!sound)
             std::abort();
