@@ -85,25 +85,40 @@ bool Answers(HWND h) {
     return SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
 }
 
-int Startup(const std::wstring& exe, DWORD limit) {
-    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
+// Starts EXE in its own folder; the clock starts just before.
+struct Launched {
     PROCESS_INFORMATION pi{};
-    double start = NowMs();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
-        return 2;
-    }
-    auto finish = [&](int code) {
+    double start = 0;
+    int finish(int code) {
         TerminateProcess(pi.hProcess, 0);
         WaitForSingleObject(pi.hProcess, 10000);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         return code;
-    };
+    }
+};
+
+bool Launch(const std::wstring& exe, Launched& launched) {
+    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    launched.start = NowMs();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &launched.pi)) {
+        fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+int Startup(const std::wstring& exe, DWORD limit) {
+    Launched launched;
+    if (!Launch(exe, launched))
+        return 2;
+    PROCESS_INFORMATION& pi = launched.pi;
+    const double start = launched.start;
+    auto finish = [&](int code) { return launched.finish(code); };
     const std::wstring mainTitle = L"Lumivale";
     const std::wstring historyTitle = L"Lumivale\xFF0D\x67E5\x770B\x804A\x5929\x8BB0\x5F55";
     HWND main = nullptr;
@@ -160,24 +175,12 @@ int GuiObjects(int argc, wchar_t** argv) {
 }
 
 int WindowStartup(const std::wstring& exe, const std::wstring& title, DWORD limit) {
-    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    double start = NowMs();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
+    Launched launched;
+    if (!Launch(exe, launched))
         return 2;
-    }
-    auto finish = [&](int code) {
-        TerminateProcess(pi.hProcess, 0);
-        WaitForSingleObject(pi.hProcess, 10000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return code;
-    };
+    PROCESS_INFORMATION& pi = launched.pi;
+    const double start = launched.start;
+    auto finish = [&](int code) { return launched.finish(code); };
     HWND main = nullptr;
     while (!(main = Find(title, pi.dwProcessId, true))) {
         if (NowMs() - start > limit) {

@@ -17,21 +17,7 @@
 namespace lv::messenger {
 namespace {
 
-class Socket {
-  public:
-    Socket() : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
-    ~Socket() {
-        if (s_ != INVALID_SOCKET)
-            closesocket(s_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    SOCKET get() const { return s_; }
-    bool valid() const { return s_ != INVALID_SOCKET; }
-
-  private:
-    SOCKET s_;
-};
+using Socket = TcpSocket;
 
 timeval Timeval(unsigned ms) {
     timeval tv;

@@ -15,20 +15,7 @@ namespace {
 
 constexpr uint32_t kLoopback = 0x7F000001;
 
-class Socket {
-  public:
-    Socket() : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
-    ~Socket() {
-        if (s_ != INVALID_SOCKET)
-            closesocket(s_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    SOCKET get() const { return s_; }
-
-  private:
-    SOCKET s_;
-};
+using Socket = TcpSocket;
 
 sockaddr_in Address(uint32_t address, uint16_t port) {
     sockaddr_in sin{};
