@@ -112,6 +112,24 @@ bool Launch(const std::wstring& exe, Launched& launched) {
     return true;
 }
 
+// Waits until PID's visible top-level window TITLE exists and answers; false (said why) when
+// it did not within `limit` ms of `start`. `window` and `answer`: ms from `start`.
+bool WaitAnswering(const std::wstring& title, DWORD pid, double start, DWORD limit, HWND& found,
+                   double& window, double& answer) {
+    while (!(found = Find(title, pid, true))) {
+        if (NowMs() - start > limit) {
+            fprintf(stderr, "lvbench: the window did not appear\n");
+            return false;
+        }
+        Sleep(1);
+    }
+    window = NowMs() - start;
+    if (!Answers(found))
+        return false;
+    answer = NowMs() - start;
+    return true;
+}
+
 int Startup(const std::wstring& exe, DWORD limit) {
     Launched launched;
     if (!Launch(exe, launched))
@@ -122,17 +140,9 @@ int Startup(const std::wstring& exe, DWORD limit) {
     const std::wstring mainTitle = L"Lumivale";
     const std::wstring historyTitle = L"Lumivale\xFF0D\x67E5\x770B\x804A\x5929\x8BB0\x5F55";
     HWND main = nullptr;
-    while (!(main = Find(mainTitle, pi.dwProcessId, true))) {
-        if (NowMs() - start > limit) {
-            fprintf(stderr, "lvbench: the main window did not appear\n");
-            return finish(1);
-        }
-        Sleep(1);
-    }
-    double window = NowMs() - start;
-    if (!Answers(main))
+    double window = 0, answer = 0;
+    if (!WaitAnswering(mainTitle, pi.dwProcessId, start, limit, main, window, answer))
         return finish(1);
-    double answer = NowMs() - start;
 
     double pressed = NowMs();
     PostMessageW(GetDlgItem(main, 107), BM_CLICK, 0, 0);
@@ -182,17 +192,9 @@ int WindowStartup(const std::wstring& exe, const std::wstring& title, DWORD limi
     const double start = launched.start;
     auto finish = [&](int code) { return launched.finish(code); };
     HWND main = nullptr;
-    while (!(main = Find(title, pi.dwProcessId, true))) {
-        if (NowMs() - start > limit) {
-            fprintf(stderr, "lvbench: the window did not appear\n");
-            return finish(1);
-        }
-        Sleep(1);
-    }
-    double window = NowMs() - start;
-    if (!Answers(main))
+    double window = 0, answer = 0;
+    if (!WaitAnswering(title, pi.dwProcessId, start, limit, main, window, answer))
         return finish(1);
-    double answer = NowMs() - start;
     Sleep(1000);
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;

@@ -73,9 +73,9 @@ class LoopbackListener {
 
 // Serves a connection as a Messenger service does: a Receiver until the peer closes, the
 // session ends, or 10 s pass. `onMessage` says whether the message is taken.
-inline LoopbackListener::Serve ReceiverServe(
-    std::function<bool(const lv::messenger::Message&)> onMessage,
-    lv::messenger::ReceiverLimits limits = {}) {
+inline LoopbackListener::Serve
+ReceiverServe(std::function<bool(const lv::messenger::Message&)> onMessage,
+              lv::messenger::ReceiverLimits limits = {}) {
     return [onMessage, limits](SOCKET peer, const std::atomic<bool>& stop) {
         lv::messenger::Receiver receiver(onMessage, limits);
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -97,6 +97,21 @@ inline LoopbackListener::Serve ReceiverServe(
             if (!open)
                 return;
         }
+    };
+}
+
+// Serves as Windows' own NetBIOS does on 139 with no messenger behind it: the session
+// request gets a negative answer ("called name not present").
+inline auto NetBiosWithoutMessenger() {
+    return [](SOCKET peer, const std::atomic<bool>&) {
+        char buffer[256];
+        timeval tv{2, 0};
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(peer, &readable);
+        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
+            recv(peer, buffer, sizeof buffer, 0) > 0)
+            send(peer, "\x83\0\0\x01\x82", 5, 0);
     };
 }
 

@@ -215,16 +215,7 @@ TEST(NetMessageSend, FallbackPortTakesWhatThePortDoesNot) {
         closedPort = gone.port();
         otherClosedPort = goneToo.port();
     }
-    Listener netbios([](SOCKET peer, const std::atomic<bool>&) {
-        char buffer[256];
-        timeval tv{2, 0};
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(peer, &readable);
-        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
-            recv(peer, buffer, sizeof buffer, 0) > 0)
-            send(peer, "\x83\0\0\x01\x82", 5, 0);
-    });
+    Listener netbios(lvtest::NetBiosWithoutMessenger());
     Listener silent([](SOCKET, const std::atomic<bool>& stop) {
         auto end = Clock::now() + std::chrono::seconds(8);
         while (!stop && Clock::now() < end)

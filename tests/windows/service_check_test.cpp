@@ -19,16 +19,7 @@ constexpr uint32_t kLoopback = 0x7F000001;
 
 TEST(ServiceCheck, OnlyAMessengerCountsAndABindSaysWhyNot) {
     LoopbackListener messenger(lvtest::ReceiverServe([](const Message&) { return false; }));
-    LoopbackListener netbios([](SOCKET peer, const std::atomic<bool>&) {
-        char buffer[256];
-        timeval tv{2, 0};
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(peer, &readable);
-        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
-            recv(peer, buffer, sizeof buffer, 0) > 0)
-            send(peer, "\x83\0\0\x01\x82", 5, 0);
-    });
+    LoopbackListener netbios(lvtest::NetBiosWithoutMessenger());
     LoopbackListener silent([](SOCKET, const std::atomic<bool>& stop) {
         auto end = Clock::now() + std::chrono::seconds(3);
         while (!stop && Clock::now() < end)
