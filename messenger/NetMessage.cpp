@@ -12,6 +12,7 @@
 #include "framework/Gbk.h"
 #include "messenger/Sender.h"
 #include "messenger/Settings.h"
+#include "messenger/TcpSocket.h"
 #include "messenger/Winsock.h"
 
 namespace lv::messenger {

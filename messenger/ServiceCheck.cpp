@@ -1,6 +1,7 @@
 #include "messenger/ServiceCheck.h"
 
 #include "messenger/NetBios.h"
+#include "messenger/TcpSocket.h"
 #include "messenger/Winsock.h"
 
 #include <winsock2.h>
