@@ -22,7 +22,10 @@ cp "$stripped/Lumivale.exe" "$stripped/msgsvc.exe" "$app/"
 mkdir -p "$floor"
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -mwindows -static -s -o "$floor/minimal.exe" \
   "$top/bench/minimal.cpp" || { echo "minimal.exe does not build"; exit 2; }
-# msgsvc.exe keeps running between Lumivale's starts, as it does for a user.
+# msgsvc.exe keeps running between Lumivale's starts, as it does for a user. Started here
+# rather than by the first Lumivale.exe, which would hand it lvbench's output pipe to hold.
+lv_start "$app/msgsvc.exe"
+msgsvc_wait_listening "$app" || { echo "msgsvc.exe does not listen"; exit 2; }
 lvbench window "$(winpath "$app/Lumivale.exe")" Lumivale 60000 >/dev/null
 lvbench window "$(winpath "$floor/minimal.exe")" LvMinimal 60000 >/dev/null
 : >"$LV_DIR/lumivale" ; : >"$LV_DIR/minimal"

@@ -34,10 +34,22 @@ TfrmHelp::TfrmHelp() {
 
     FileRead read = ReadFileBounded(AppDirectory() + L"README.TXT", kMaxHelpBytes);
     if (read.status == ReadStatus::Ok || read.status == ReadStatus::TooLarge) {
-        mmHelp.SetText(ToCrLf(read.bytes));
+        guide_ = ToCrLf(read.bytes);
     } else {
         ShowMessageBox(Handle(), "文件Readme.txt未找到！", "错误", MB_OK);
-        mmHelp.SetText("文件Readme.txt未找到。");
+        guide_ = "文件Readme.txt未找到。";
+    }
+}
+
+void TfrmHelp::FormShow() {
+    // The text goes in on the first showing: laying out a few thousand Chinese characters
+    // makes the font engine load every glyph, megabytes and tens of milliseconds that a
+    // start-up without the help window would pay for nothing.
+    if (!guideShown_) {
+        mmHelp.SetText(guide_);
+        guideShown_ = true;
+        guide_.clear();
+        guide_.shrink_to_fit();
     }
 }
 

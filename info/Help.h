@@ -1,5 +1,6 @@
 #pragma once
-// The help window (README.TXT beside the program, read once at start-up) and the about box.
+// The help window (README.TXT beside the program, read once at start-up and put in the
+// text area when the window is first shown) and the about box.
 // Both are modal, created once and hidden, not destroyed, when closed.
 #include "framework/Controls.h"
 #include "framework/Form.h"
@@ -36,6 +37,13 @@ class TfrmHelp : public TForm {
 
     TMemo mmHelp;
     TButton btOK;
+
+  protected:
+    void FormShow() override;
+
+  private:
+    std::string guide_; // read at start-up, in the text area from the first showing on
+    bool guideShown_ = false;
 };
 
 class TfrmAbout : public TForm {

@@ -260,8 +260,8 @@ TEST_F(InfoWindows, MissingReadmeIsReportedOnceAtStartAndNeverOnOpening) {
     EXPECT_EQ(boxes.asked[0].text, "文件Readme.txt未找到！");
     EXPECT_EQ(boxes.asked[0].caption, "错误");
     EXPECT_EQ(boxes.asked[0].owner, help.Handle());
-    EXPECT_EQ(help.mmHelp.Text(), "文件Readme.txt未找到。");
     help.Show();
+    EXPECT_EQ(help.mmHelp.Text(), "文件Readme.txt未找到。");
     help.btOKClick();
     help.Show();
     EXPECT_EQ(boxes.asked.size(), 1u);
@@ -271,11 +271,11 @@ TEST_F(InfoWindows, MissingReadmeIsReportedOnceAtStartAndNeverOnOpening) {
 TEST_F(InfoWindows, HelpShowsTheReadmeAndAboutShowsTheVersion) {
     dir.Write(L"README.TXT", "第一行\n第二行\r\n");
     lv::TfrmHelp help;
-    EXPECT_EQ(help.mmHelp.Text(), "第一行\r\n第二行\r\n");
     EXPECT_TRUE(GetWindowLongW(help.mmHelp.Handle(), GWL_STYLE) & ES_READONLY);
     dir.Write(L"README.TXT", "changed");
     help.Show();
     EXPECT_EQ(help.mmHelp.Text(), "第一行\r\n第二行\r\n") << "read once, at start-up";
+    help.btOKClick();
 
     lv::TfrmAbout about(main->VersionText);
     EXPECT_EQ(about.lbVersion.Text(), "1.32");
