@@ -10,6 +10,7 @@
 
 #include "framework/Files.h"
 #include "framework/Gbk.h"
+#include "framework/Ipv4.h"
 #include "messenger/Sender.h"
 #include "messenger/Settings.h"
 #include "messenger/TcpSocket.h"
@@ -31,8 +32,17 @@ std::optional<sockaddr_in> Resolve(const std::wstring& host, uint16_t port) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    if (InetPtonW(AF_INET, host.c_str(), &addr.sin_addr) == 1)
+    // An address by the one rule (framework/Ipv4.h); digits and dots that break it are no
+    // computer name either, and the name lookup would read them the inet_addr way.
+    std::string ascii;
+    for (wchar_t c : host)
+        ascii += c < 0x80 ? static_cast<char>(c) : '?';
+    if (std::optional<uint32_t> address = ParseIpv4(ascii)) {
+        addr.sin_addr.s_addr = htonl(*address);
         return addr;
+    }
+    if (LooksNumeric(ascii))
+        return std::nullopt;
     ADDRINFOW hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;

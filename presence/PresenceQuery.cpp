@@ -1,6 +1,7 @@
 #include "presence/PresenceQuery.h"
 
 #include "framework/Application.h"
+#include "framework/Ipv4.h"
 #include "framework/MessageBox.h"
 #include "framework/Thread.h"
 #include "presence/EchoPacket.h"
@@ -216,14 +217,12 @@ void SetProbeHooks(ProbeHooks hooks) {
 }
 
 std::optional<in_addr> EchoDestination(std::string_view address) {
-    if (address.empty())
-        return std::nullopt;
-    unsigned long value = inet_addr(std::string(address).c_str());
-    // INADDR_NONE is both "not an address" and the all-ones broadcast address.
-    if (value == INADDR_NONE)
+    std::optional<uint32_t> value = ParseIpv4(address);
+    // The all-ones address would be a broadcast.
+    if (!value || *value == 0xFFFFFFFFu)
         return std::nullopt;
     in_addr destination{};
-    destination.s_addr = value;
+    destination.s_addr = htonl(*value);
     return destination;
 }
 

@@ -26,9 +26,9 @@ struct QueryWindow {
 // or soon after the program has been told to end. A call while a query runs does nothing.
 void RunQuery(const QueryWindow& window);
 
-// Where the request for a friend's address text goes: the text read as inet_addr reads it
-// (so "192.168.000.005" is 192.168.0.5). Nothing for a computer name, an empty text and
-// the all-ones address: the query never broadcasts.
+// Where the request for a friend's address text goes: the text read by the one address
+// rule (framework/Ipv4.h; "192.168.000.010" is 192.168.0.10). Nothing for a computer name,
+// an empty text and the all-ones address: the query never broadcasts.
 std::optional<in_addr> EchoDestination(std::string_view address);
 
 // One echo request of this process to `address` over `socket`: sendto's result, or

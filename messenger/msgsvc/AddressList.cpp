@@ -1,5 +1,6 @@
 #include "messenger/msgsvc/AddressList.h"
 
+#include "framework/Ipv4.h"
 #include "messenger/msgsvc/ServiceConfig.h"
 
 namespace lv::messenger {

@@ -30,6 +30,7 @@
 namespace {
 
 using namespace lv::messenger;
+using lv::FormatIpv4;
 
 constexpr UINT kShowPopup = WM_APP + 1; // lParam: heap PopupRequest, owned by the receiver
 // Refusals come as fast as a peer can send; the log gets the first of every hundred, so

@@ -3,6 +3,7 @@
 // and the name of the mutex that marks a running service for one address and port. Both
 // msgsvc.exe and the launcher in Lumivale.exe read the file through here, so they agree
 // on what "the same configuration" means.
+#include "framework/Ipv4.h"
 #include "messenger/Settings.h"
 #include "messenger/msgsvc/AddressList.h"
 
@@ -35,10 +36,6 @@ struct ServiceConfig {
 };
 
 ServiceConfig ReadServiceConfig(std::string_view iniBytes);
-
-// Strict dotted quad: four decimal numbers 0..255, nothing else. Network order bytes.
-std::optional<uint32_t> ParseIpv4(std::string_view text);
-std::string FormatIpv4(uint32_t address);
 
 // "LumivaleMessengerService 127.0.0.2:1139": one service per address and port.
 std::string ServiceMutexName(const ServiceConfig& config);

@@ -1,4 +1,4 @@
-#include "messenger/msgsvc/ServiceConfig.h"
+#include "framework/Ipv4.h"
 
 #include <cstdlib>
 
@@ -38,13 +38,13 @@ std::optional<uint32_t> Reference(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::optional<uint32_t> parsed = lv::messenger::ParseIpv4(text);
+    std::optional<uint32_t> parsed = lv::ParseIpv4(text);
     if (parsed != Reference(text))
         abort();
     if (parsed) {
         // The normalised form is four plain numbers that read back as the same address.
-        std::string formatted = lv::messenger::FormatIpv4(*parsed);
-        if (lv::messenger::ParseIpv4(formatted) != parsed)
+        std::string formatted = lv::FormatIpv4(*parsed);
+        if (lv::ParseIpv4(formatted) != parsed)
             abort();
         for (size_t i = 0; i < formatted.size(); ++i)
             if (formatted[i] == '0' && (i == 0 || formatted[i - 1] == '.') &&
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 4) {
         uint32_t address = static_cast<uint32_t>(data[0]) << 24 | static_cast<uint32_t>(data[1]) << 16 |
                            static_cast<uint32_t>(data[2]) << 8 | data[3];
-        if (lv::messenger::ParseIpv4(lv::messenger::FormatIpv4(address)) != address)
+        if (lv::ParseIpv4(lv::FormatIpv4(address)) != address)
             abort();
     }
     return 0;

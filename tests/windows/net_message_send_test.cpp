@@ -89,6 +89,18 @@ TEST(NetMessageSend, LongTextArrivesInBlocksAndComputerNamesResolve) {
     EXPECT_EQ(got[0].recipient, "localhost");
 }
 
+TEST(NetMessageSend, AddressesAreReadByTheOneRuleAndNeverByTheNameLookup) {
+    std::vector<Message> got;
+    Listener listener(ReceiverServe(got));
+    // Zero-padded fields are decimal: the lookup would have read "001" fine but "010" as 8.
+    EXPECT_EQ(SendTo(Options(listener.port()), L"hi", L"127.000.000.001"), 0u);
+    // Digits and dots that are no address are no computer name either.
+    for (const wchar_t* bad : {L"127.1", L"127.0.0.256", L"2130706433"})
+        EXPECT_EQ(SendTo(Options(listener.port()), L"hi", bad), status::kNameNotFound) << bad;
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].recipient, "127.000.000.001");
+}
+
 TEST(NetMessageSend, RefusedMessageIsAFailureStatus) {
     std::vector<Message> got;
     Listener listener(ReceiverServe(got, false));

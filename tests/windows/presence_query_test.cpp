@@ -129,8 +129,12 @@ TEST_F(PresenceQuery, AddressTextIsMatchedExactlyAndNamesAreNeverSentAnywhere) {
     EXPECT_FALSE(lv::presence::EchoDestination("PC-WANG"));
     EXPECT_FALSE(lv::presence::EchoDestination(""));
     EXPECT_FALSE(lv::presence::EchoDestination("255.255.255.255"));
-    ASSERT_TRUE(lv::presence::EchoDestination("192.168.000.005"));
-    EXPECT_EQ(Text(*lv::presence::EchoDestination("192.168.000.005")), "192.168.0.5");
+    // Leading zeros are decimal, as the sender reads them; inet_addr's octal, hexadecimal
+    // and short forms are no address, so no echo goes to a machine the user never typed.
+    ASSERT_TRUE(lv::presence::EchoDestination("192.168.000.010"));
+    EXPECT_EQ(Text(*lv::presence::EchoDestination("192.168.000.010")), "192.168.0.10");
+    for (const char* notAnAddress : {"10.1", "0x7f.0.0.1", "127.0.0.1 ", "1.2.3.256", "1.2.3.4."})
+        EXPECT_FALSE(lv::presence::EchoDestination(notAnAddress)) << notAnAddress;
     EXPECT_EQ(lv::presence::SendEchoRequest(INVALID_SOCKET, "PC-WANG"), SOCKET_ERROR);
 }
 

@@ -8,6 +8,8 @@
 namespace {
 
 using namespace lv::messenger;
+using lv::FormatIpv4;
+using lv::ParseIpv4;
 
 uint32_t Ip(const char* dotted) {
     return *ParseIpv4(dotted);
