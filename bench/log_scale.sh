@@ -16,7 +16,7 @@ burst=${BURST:-200}
 
 lv_prefix bench-log-scale
 probe="$BENCH_TOOLS/logprobe.exe"
-sources=("$top/bench/logprobe.cpp" "$top/info/MessageLog.cpp" "$top/info/DiskLogFile.cpp" "$top/framework/Files.cpp")
+sources=("$top/bench/logprobe.cpp" "$top/messagelog/MessageLog.cpp" "$top/messagelog/DiskLogFile.cpp" "$top/framework/Files.cpp")
 rebuild=0
 [ -f "$probe" ] || rebuild=1
 for s in "${sources[@]}"; do [ "$s" -nt "$probe" ] && rebuild=1; done

@@ -1,6 +1,6 @@
 // logprobe: what recording a message costs the thread that records it, and how long the
 // log's writer takes to put a burst on disk, with a receive log of any size, timed under
-// Wine with the program's own log (info/MessageLog.cpp, info/DiskLogFile.cpp,
+// Wine with the program's own log (messagelog/MessageLog.cpp, messagelog/DiskLogFile.cpp,
 // framework/Files.cpp). Built by bench/log_scale.sh.
 //
 //   logprobe PATH BURST     PATH holds the log (it is replaced)
@@ -11,8 +11,8 @@
 // writer has folded the one before; then BURST records put in front at once and the time
 // until every one of them is in the file, with the number of rewrites that took.
 #include "framework/Files.h"
-#include "info/DiskLogFile.h"
-#include "info/MessageLog.h"
+#include "messagelog/DiskLogFile.h"
+#include "messagelog/MessageLog.h"
 
 #include <windows.h>
 

@@ -19,7 +19,8 @@ app="$LV_DIR/app"
 bench_app "$app" 127.0.0.47 11448
 bench_start "$app" || lv_finish
 
-rss() { awk '/^VmRSS/ { print $2 }' "/proc/$(pgrep -f "bench-soak.app.$1" | head -1)/status" 2>/dev/null; }
+# The programs of this soak only (their command lines name the app folder, / or \ between).
+rss() { awk '/^VmRSS/ { print $2 }' "/proc/$(pgrep -f "soak.app.$1" | head -1)/status" 2>/dev/null; }
 sample() { # SECOND
   local g
   g=$(lvbench gui Lumivale.exe msgsvc.exe)
@@ -27,26 +28,33 @@ sample() { # SECOND
     "$(awk '{ printf "%s_gdi %s %s_user %s ", $1, $5, $1, $7 }' <<<"$g")" >>"$LV_DIR/samples"
 }
 : >"$LV_DIR/samples"
-sent=0 failed=0
+sent=0 failed=0 senders=()
 start=$(date +%s)
 next_sample=0
 while :; do
   now=$(($(date +%s) - start))
   [ "$now" -ge "$seconds" ] && break
   # One second's messages, spread over the second, several at once.
+  # At most 40 senders at once: a slow machine sends fewer rather than piling up senders.
   for ((i = 0; i < rate; i++)); do
-    printf 'soak %d\n第二行\n' "$((sent + i))" | timeout 20 smbclient -M LUMIVALE -I 127.0.0.47 -p 11448 \
+    running=()
+    for pid in "${senders[@]}"; do kill -0 "$pid" 2>/dev/null && running+=("$pid"); done
+    senders=("${running[@]}")
+    if [ "${#senders[@]}" -ge 40 ]; then sleep 0.05; continue; fi
+    printf 'soak %d\n第二行\n' "$sent" | timeout 20 smbclient -M LUMIVALE -I 127.0.0.47 -p 11448 \
       -U "soak%" --option='dos charset=CP936' >/dev/null 2>&1 &
+    senders+=($!)
+    sent=$((sent + 1))
     sleep "$(echo "scale=3; 1 / $rate" | bc)"
   done
-  sent=$((sent + rate))
   if [ "$now" -ge "$next_sample" ]; then sample "$now"; next_sample=$((next_sample + 30)); fi
 done
-wait
+# Only the senders: the programs under test keep running (a bare wait would wait for them).
+for pid in "${senders[@]}"; do wait "$pid" 2>/dev/null; done
 for _ in $(seq 300); do [ "$(records "$app/receive.txt")" -ge "$sent" ] && break; sleep 0.2; done
 sample "$(($(date +%s) - start))"
 got=$(records "$app/receive.txt")
-echo "messages sent: $sent in $seconds s; in receive.txt: $got"
+echo "messages sent: $sent in $seconds s ($(echo "scale=1; $sent / $seconds" | bc)/s); in receive.txt: $got"
 first=$(awk '$1 >= 60' "$LV_DIR/samples" | head -1) last=$(tail -1 "$LV_DIR/samples")
 echo "after warm-up: $first"
 echo "at the end:    $last"

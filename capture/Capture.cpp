@@ -1,7 +1,7 @@
 #include "capture/Capture.h"
 
 #include "capture/MessageSplit.h"
-#include "capture/ReceiveRecord.h"
+#include "messagelog/ReceiveRecord.h"
 #include "framework/Gbk.h"
 #include "framework/LateLoad.h"
 

@@ -9,7 +9,7 @@
 #include "capture/Receive.h"
 #include "framework/MessageWindow.h"
 #include "hub/MainHub.h"
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 #include "messenger/PopupContract.h"
 
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
 #include "framework/Palette.h"
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <algorithm>
 #include <cmath>

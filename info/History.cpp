@@ -5,7 +5,7 @@
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
 #include "framework/Palette.h"
-#include "info/DiskLogFile.h"
+#include "messagelog/DiskLogFile.h"
 
 #include <limits>
 #include <new>

@@ -6,7 +6,7 @@
 #include "framework/Controls.h"
 #include "framework/Form.h"
 #include "hub/MainHub.h"
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 #include "send/SendThread.h"
 
 #include <memory>

@@ -5,7 +5,7 @@
 #include "hub/MainHub.h"
 #include "messenger/NetMessage.h"
 #include "messenger/Sender.h"
-#include "send/SendRecord.h"
+#include "messagelog/SendRecord.h"
 
 #include <windows.h>
 

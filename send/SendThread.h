@@ -7,9 +7,9 @@
 // is pressed, and its status lines travel to the main thread as posts. It holds the send
 // log itself, so a worker still waiting for the network when the program exits writes its
 // record into a log that outlives the windows, and its lines are simply dropped.
-#include "framework/LogRecord.h"
+#include "messagelog/LogRecord.h"
 #include "framework/Thread.h"
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <functional>
 #include <memory>

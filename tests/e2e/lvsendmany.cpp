@@ -6,7 +6,7 @@
 #include "framework/Application.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
-#include "info/DiskLogFile.h"
+#include "messagelog/DiskLogFile.h"
 #include "send/SendThread.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "capture/MessageSplit.h"
-#include "capture/ReceiveRecord.h"
-#include "send/SendRecord.h"
+#include "messagelog/ReceiveRecord.h"
+#include "messagelog/SendRecord.h"
 
 #include <gtest/gtest.h>
 

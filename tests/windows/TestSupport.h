@@ -5,7 +5,7 @@
 #include "framework/Files.h"
 #include "framework/Form.h"
 #include "framework/MessageBox.h"
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "messenger/Receiver.h"
 #include "messenger/Sender.h"
 #include "send/Send.h"
-#include "send/SendRecord.h"
+#include "messagelog/SendRecord.h"
 #include "send/TempSend.h"
 
 #include <winsock2.h>

@@ -1,4 +1,4 @@
-#include "send/SendRecord.h"
+#include "messagelog/SendRecord.h"
 
 namespace lv {
 

@@ -2,7 +2,7 @@
 // A log's files on disk: the log itself (send.txt, receive.txt) and its journal beside it
 // (send.txt.journal, receive.txt.journal), which holds the records not yet folded into
 // the log.
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 //   the body, as captured (its own line breaks make it several lines)
 //   four empty lines
 // every line ended by CR LF.
-#include "framework/LogRecord.h"
+#include "messagelog/LogRecord.h"
 
 #include <string>
 #include <string_view>

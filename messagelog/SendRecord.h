@@ -7,7 +7,7 @@
 //   the text as sent (its own line breaks make it several lines; empty gives one line)
 //   four empty lines
 // every line ended by CR LF.
-#include "framework/LogRecord.h"
+#include "messagelog/LogRecord.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "info/DiskLogFile.h"
+#include "messagelog/DiskLogFile.h"
 
 #include "framework/Files.h"
 

@@ -1,4 +1,4 @@
-#include "framework/LogRecord.h"
+#include "messagelog/LogRecord.h"
 
 namespace lv {
 namespace {

@@ -1,4 +1,4 @@
-#include "capture/ReceiveRecord.h"
+#include "messagelog/ReceiveRecord.h"
 
 namespace lv {
 

@@ -1,4 +1,4 @@
-#include "info/MessageLog.h"
+#include "messagelog/MessageLog.h"
 
 #include <chrono>
 #include <condition_variable>
