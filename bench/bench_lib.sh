@@ -26,7 +26,8 @@ bash "$top/scripts/wine-prefix.sh" >/dev/null # idempotent, cheap once the prefi
 
 BENCH_TOOLS="$LV_WORK/tools"
 mkdir -p "$BENCH_TOOLS"
-if [ ! -x "$BENCH_TOOLS/msgload" ] || [ "$top/bench/msgload.cpp" -nt "$BENCH_TOOLS/msgload" ]; then
+if [ ! -x "$BENCH_TOOLS/msgload" ] || [ "$top/bench/msgload.cpp" -nt "$BENCH_TOOLS/msgload" ] ||
+  [ "$top/tests/e2e/PeerSocket.h" -nt "$BENCH_TOOLS/msgload" ]; then
   c++ -std=c++20 -O2 -I"$top" -o "$BENCH_TOOLS/msgload" "$top/bench/msgload.cpp" \
     "$top/messenger/NetBios.cpp" "$top/messenger/Smb.cpp" || { echo "msgload does not build"; exit 2; }
 fi

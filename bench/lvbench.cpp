@@ -85,10 +85,12 @@ bool Answers(HWND h) {
     return SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
 }
 
-// Starts EXE in its own folder; the clock starts just before.
+// A program started in its own folder, the clock started just before, and its window.
 struct Launched {
     PROCESS_INFORMATION pi{};
     double start = 0;
+    HWND window = nullptr;
+    double windowMs = 0, answerMs = 0; // from the start: the window there, then answering
     int finish(int code) {
         TerminateProcess(pi.hProcess, 0);
         WaitForSingleObject(pi.hProcess, 10000);
@@ -98,7 +100,11 @@ struct Launched {
     }
 };
 
-bool Launch(const std::wstring& exe, Launched& launched) {
+// Starts EXE and waits until its visible top-level window TITLE exists and answers. 0 when it
+// does; else the exit code: 2 when EXE did not start, 1 (the process ended) when the window
+// did not appear within `limit` ms or did not answer.
+int LaunchUntilAnswering(const std::wstring& exe, const std::wstring& title, DWORD limit,
+                         Launched& launched) {
     std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
@@ -107,59 +113,43 @@ bool Launch(const std::wstring& exe, Launched& launched) {
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, &launched.pi)) {
         fprintf(stderr, "lvbench: cannot start the program (%lu)\n", GetLastError());
-        return false;
+        return 2;
     }
-    return true;
-}
-
-// Waits until PID's visible top-level window TITLE exists and answers; false (said why) when
-// it did not within `limit` ms of `start`. `window` and `answer`: ms from `start`.
-bool WaitAnswering(const std::wstring& title, DWORD pid, double start, DWORD limit, HWND& found,
-                   double& window, double& answer) {
-    while (!(found = Find(title, pid, true))) {
-        if (NowMs() - start > limit) {
+    while (!(launched.window = Find(title, launched.pi.dwProcessId, true))) {
+        if (NowMs() - launched.start > limit) {
             fprintf(stderr, "lvbench: the window did not appear\n");
-            return false;
+            return launched.finish(1);
         }
         Sleep(1);
     }
-    window = NowMs() - start;
-    if (!Answers(found))
-        return false;
-    answer = NowMs() - start;
-    return true;
+    launched.windowMs = NowMs() - launched.start;
+    if (!Answers(launched.window))
+        return launched.finish(1);
+    launched.answerMs = NowMs() - launched.start;
+    return 0;
 }
 
 int Startup(const std::wstring& exe, DWORD limit) {
     Launched launched;
-    if (!Launch(exe, launched))
-        return 2;
-    PROCESS_INFORMATION& pi = launched.pi;
-    const double start = launched.start;
-    auto finish = [&](int code) { return launched.finish(code); };
-    const std::wstring mainTitle = L"Lumivale";
+    if (int failed = LaunchUntilAnswering(exe, L"Lumivale", limit, launched))
+        return failed;
     const std::wstring historyTitle = L"Lumivale\xFF0D\x67E5\x770B\x804A\x5929\x8BB0\x5F55";
-    HWND main = nullptr;
-    double window = 0, answer = 0;
-    if (!WaitAnswering(mainTitle, pi.dwProcessId, start, limit, main, window, answer))
-        return finish(1);
-
     double pressed = NowMs();
-    PostMessageW(GetDlgItem(main, 107), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(launched.window, 107), BM_CLICK, 0, 0);
     HWND history = nullptr;
-    while (!(history = Find(historyTitle, pi.dwProcessId, true))) {
+    while (!(history = Find(historyTitle, launched.pi.dwProcessId, true))) {
         if (NowMs() - pressed > limit) {
             fprintf(stderr, "lvbench: the history viewer did not appear\n");
-            return finish(1);
+            return launched.finish(1);
         }
         Sleep(1);
     }
     Answers(history);
     double shown = NowMs() - pressed;
     LRESULT chars = SendMessageW(GetDlgItem(history, 403), WM_GETTEXTLENGTH, 0, 0);
-    printf("window %.0f answer %.0f history %.0f chars %ld\n", window, answer, shown,
-           static_cast<long>(chars));
-    return finish(0);
+    printf("window %.0f answer %.0f history %.0f chars %ld\n", launched.windowMs, launched.answerMs,
+           shown, static_cast<long>(chars));
+    return launched.finish(0);
 }
 
 int GuiObjects(int argc, wchar_t** argv) {
@@ -186,22 +176,15 @@ int GuiObjects(int argc, wchar_t** argv) {
 
 int WindowStartup(const std::wstring& exe, const std::wstring& title, DWORD limit) {
     Launched launched;
-    if (!Launch(exe, launched))
-        return 2;
-    PROCESS_INFORMATION& pi = launched.pi;
-    const double start = launched.start;
-    auto finish = [&](int code) { return launched.finish(code); };
-    HWND main = nullptr;
-    double window = 0, answer = 0;
-    if (!WaitAnswering(title, pi.dwProcessId, start, limit, main, window, answer))
-        return finish(1);
+    if (int failed = LaunchUntilAnswering(exe, title, limit, launched))
+        return failed;
     Sleep(1000);
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(pi.hProcess, &counters, sizeof counters);
-    printf("window %.0f answer %.0f rss %llu\n", window, answer,
+    GetProcessMemoryInfo(launched.pi.hProcess, &counters, sizeof counters);
+    printf("window %.0f answer %.0f rss %llu\n", launched.windowMs, launched.answerMs,
            static_cast<unsigned long long>(counters.WorkingSetSize / 1024));
-    return finish(0);
+    return launched.finish(0);
 }
 
 bool WritePlain(const std::wstring& path, const std::string& bytes, bool flush) {

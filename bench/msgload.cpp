@@ -17,10 +17,8 @@
 //       within SECONDS.
 #include "messenger/NetBios.h"
 #include "messenger/Smb.h"
+#include "tests/e2e/PeerSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -40,21 +38,11 @@
 namespace {
 
 using namespace lv::messenger;
+using lvpeer::SendAll;
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point t) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-bool SendAll(int s, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(s, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 SmbHeader Header(uint8_t command, int number) {
@@ -83,10 +71,7 @@ struct Connection {
 
 int Accept(const char* address, int port, int connections, int total, int seconds) {
     sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, address, &server.sin_addr) != 1 ||
-        (ntohl(server.sin_addr.s_addr) >> 24) != 127) {
+    if (!lvpeer::ParseLoopback(address, static_cast<uint16_t>(port), server)) {
         fprintf(stderr, "msgload: loopback addresses only\n");
         return 2;
     }
@@ -109,11 +94,8 @@ int Accept(const char* address, int port, int connections, int total, int second
     for (size_t i = 0; i < conns.size(); ++i) {
         Connection& c = conns[i];
         c.quota = total / connections + (static_cast<int>(i) < total % connections ? 1 : 0);
-        c.socket = socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        setsockopt(c.socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        if (connect(c.socket, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 ||
-            !SendAll(c.socket, request)) {
+        c.socket = lvpeer::Connect(server, nullptr, /*noDelay=*/true);
+        if (c.socket < 0 || !SendAll(c.socket, request)) {
             fprintf(stderr, "msgload: cannot connect: %s\n", strerror(errno));
             return 1;
         }

@@ -17,15 +17,27 @@ std::wstring ToWide(std::string_view gbk) {
     return out;
 }
 
-std::string ToGbk(std::wstring_view wide) {
+namespace {
+
+std::string Narrow(UINT codePage, std::wstring_view wide) {
     if (wide.empty())
         return {};
-    int n = WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+    int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                 nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                        nullptr);
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
     return out;
+}
+
+} // namespace
+
+std::string ToGbk(std::wstring_view wide) {
+    return Narrow(kGbk, wide);
+}
+
+std::string ToUtf8(std::wstring_view wide) {
+    return Narrow(CP_UTF8, wide);
 }
 
 } // namespace lv

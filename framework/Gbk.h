@@ -1,6 +1,7 @@
 #pragma once
-// The program's texts are GBK (code page 936) bytes; Win32 takes UTF-16. These two
-// functions are the only place where one becomes the other. The byte rules below are
+// The program's texts are GBK (code page 936) bytes; Win32 takes UTF-16. The functions at
+// the end are the only place where one becomes the other, and where UTF-16 becomes the UTF-8
+// that the test tools print for the scripts on the Linux side. The byte rules below are
 // portable: the protocol and msgsvc.exe use them without Win32.
 #include <cstddef>
 #include <string>
@@ -27,5 +28,6 @@ constexpr size_t GbkCharacterBytes(std::string_view text, size_t i) {
 
 std::wstring ToWide(std::string_view gbk);
 std::string ToGbk(std::wstring_view wide);
+std::string ToUtf8(std::wstring_view wide);
 
 } // namespace lv

@@ -60,19 +60,8 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
 void Print(const std::wstring& w) {
-    std::string s = Utf8(w) + "\n";
+    std::string s = lv::ToUtf8(w) + "\n";
     fwrite(s.data(), 1, s.size(), stdout);
 }
 

@@ -12,8 +12,8 @@
 // Prints what the server did; exits 1 when it did something it must not, or failed to do
 // what it must (answer with the documented status, close a connection within its bound,
 // serve another session while one hangs).
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "tests/e2e/PeerSocket.h"
+
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -32,33 +32,13 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using lvpeer::SendAll;
 
 sockaddr_in g_server{};
 
-bool IsLoopback(const sockaddr_in& a) {
-    return (ntohl(a.sin_addr.s_addr) >> 24) == 127;
-}
-
+// A plain connection to the server, the socket's defaults left as they are.
 int Connect() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    if (s < 0)
-        return -1;
-    if (connect(s, reinterpret_cast<sockaddr*>(&g_server), sizeof g_server) != 0) {
-        close(s);
-        return -1;
-    }
-    return s;
-}
-
-bool SendAll(int s, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(s, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return lvpeer::Connect(g_server, nullptr, /*noDelay=*/false);
 }
 
 // Reads what arrives until the peer closes or `ms` pass without data. Returns true when
@@ -511,9 +491,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: hostile ADDRESS PORT MODE [SECONDS]\n");
         return 2;
     }
-    g_server.sin_family = AF_INET;
-    g_server.sin_port = htons(static_cast<uint16_t>(std::atoi(argv[2])));
-    if (inet_pton(AF_INET, argv[1], &g_server.sin_addr) != 1 || !IsLoopback(g_server)) {
+    if (!lvpeer::ParseLoopback(argv[1], static_cast<uint16_t>(std::atoi(argv[2])), g_server)) {
         std::fprintf(stderr, "hostile: loopback addresses only\n");
         return 2;
     }

@@ -23,10 +23,8 @@
 //       (closed unanswered, exit 1); exit 2 when neither happened within 3 s.
 #include "messenger/NetBios.h"
 #include "messenger/Smb.h"
+#include "tests/e2e/PeerSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,6 +39,7 @@
 namespace {
 
 using namespace lv::messenger;
+using lvpeer::SendAll;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kNoRoom = smb::DosStatus(smb::kErrSrv, smb::kErrNoRoom);
@@ -51,37 +50,9 @@ double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-bool ParseLoopback(const char* text, uint16_t port, sockaddr_in& out) {
-    out.sin_family = AF_INET;
-    out.sin_port = htons(port);
-    return inet_pton(AF_INET, text, &out.sin_addr) == 1 &&
-           (ntohl(out.sin_addr.s_addr) >> 24) == 127;
-}
-
-// A connection from SOURCE; -1 when the server cannot be reached.
+// A connection from SOURCE, each message sent at once; -1 when the server cannot be reached.
 int Connect() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    if (s < 0)
-        return -1;
-    int one = 1;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (bind(s, reinterpret_cast<sockaddr*>(&g_source), sizeof g_source) != 0 ||
-        connect(s, reinterpret_cast<sockaddr*>(&g_server), sizeof g_server) != 0) {
-        close(s);
-        return -1;
-    }
-    return s;
-}
-
-bool SendAll(int s, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = send(s, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return lvpeer::Connect(g_server, &g_source, /*noDelay=*/true);
 }
 
 std::string Request() {
@@ -263,8 +234,9 @@ int Knock() {
 
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "";
-    if (argc < 5 || !ParseLoopback(argv[2], static_cast<uint16_t>(std::atoi(argv[3])), g_server) ||
-        !ParseLoopback(argv[4], 0, g_source)) {
+    if (argc < 5 ||
+        !lvpeer::ParseLoopback(argv[2], static_cast<uint16_t>(std::atoi(argv[3])), g_server) ||
+        !lvpeer::ParseLoopback(argv[4], 0, g_source)) {
         std::fprintf(stderr, "usage: peerload hold|flood|knock SERVER PORT SOURCE ... "
                              "(loopback addresses only)\n");
         return 2;

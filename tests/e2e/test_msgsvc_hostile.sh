@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/msgsvc_helpers.sh"
 
 hostile="$LV_DIR/hostile"
-if ! c++ -std=c++20 -O1 -o "$hostile" "$LV_SRC/tests/e2e/hostile.cpp"; then
+if ! c++ -std=c++20 -O1 -I"$LV_SRC" -o "$hostile" "$LV_SRC/tests/e2e/hostile.cpp"; then
   fail "hostile.cpp does not build"
   lv_finish
 fi

@@ -15,6 +15,16 @@
 
 namespace lvtest {
 
+// Whether S has something to read (a connection to accept, bytes, or the peer's close)
+// within `micros` microseconds.
+inline bool Readable(SOCKET s, long micros) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval tv{micros / 1000000, micros % 1000000};
+    return select(0, &readable, nullptr, nullptr, &tv) > 0;
+}
+
 class LoopbackListener {
   public:
     using Serve = std::function<void(SOCKET, const std::atomic<bool>& stop)>;
@@ -48,11 +58,7 @@ class LoopbackListener {
     void Run() {
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!stop_ && std::chrono::steady_clock::now() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(sock_, &readable);
-            timeval tv{0, 20000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+            if (!Readable(sock_, 20000))
                 continue;
             SOCKET peer = accept(sock_, nullptr, nullptr);
             if (peer == INVALID_SOCKET)
@@ -80,11 +86,7 @@ ReceiverServe(std::function<bool(const lv::messenger::Message&)> onMessage,
         lv::messenger::Receiver receiver(onMessage, limits);
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!stop && std::chrono::steady_clock::now() < end) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(peer, &readable);
-            timeval tv{0, 20000};
-            if (select(0, &readable, nullptr, nullptr, &tv) <= 0)
+            if (!Readable(peer, 20000))
                 continue;
             char buffer[2048];
             int n = recv(peer, buffer, sizeof buffer, 0);
@@ -105,12 +107,7 @@ ReceiverServe(std::function<bool(const lv::messenger::Message&)> onMessage,
 inline auto NetBiosWithoutMessenger() {
     return [](SOCKET peer, const std::atomic<bool>&) {
         char buffer[256];
-        timeval tv{2, 0};
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(peer, &readable);
-        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
-            recv(peer, buffer, sizeof buffer, 0) > 0)
+        if (Readable(peer, 2000000) && recv(peer, buffer, sizeof buffer, 0) > 0)
             send(peer, "\x83\0\0\x01\x82", 5, 0);
     };
 }

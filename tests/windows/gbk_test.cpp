@@ -12,3 +12,11 @@ TEST(Gbk, LiteralsAreGbkAndConvertBothWays) {
     EXPECT_EQ(lv::ToGbk(lv::ToWide("欢迎使用Lumivale！")), "欢迎使用Lumivale！");
     EXPECT_EQ(lv::ToWide(""), L"");
 }
+
+// lvdriver hands window texts to the scripts as UTF-8, whatever the Wine locale: Chinese,
+// a character beyond 16 bits (two UTF-16 units, one UTF-8 sequence) and ASCII as they are.
+TEST(Gbk, WideTextBecomesUtf8ForTheScripts) {
+    EXPECT_EQ(lv::ToUtf8(L"信使 ok"), std::string("\xE4\xBF\xA1\xE4\xBD\xBF ok"));
+    EXPECT_EQ(lv::ToUtf8(L"\U0001F600"), std::string("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(lv::ToUtf8(L""), "");
+}

@@ -48,6 +48,15 @@ unsigned long SendTo(const SendOptions& options, const std::wstring& text,
                                     static_cast<unsigned long>(buf.size()));
 }
 
+// Accepts, then never answers (for at most 8 s).
+Listener::Serve SilentPeer() {
+    return [](SOCKET, const std::atomic<bool>& stop) {
+        auto end = Clock::now() + std::chrono::seconds(8);
+        while (!stop && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
+}
+
 SendOptions Options(uint16_t port, bool session = false) {
     SendOptions o;
     o.port = port;
@@ -119,11 +128,7 @@ TEST(NetMessageSend, DeadPeersFailWithinTheTimeout) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
 
     // Accepts, then never answers.
-    Listener silent([](SOCKET, const std::atomic<bool>& stop) {
-        auto end = Clock::now() + std::chrono::seconds(8);
-        while (!stop && Clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
+    Listener silent(SilentPeer());
     start = Clock::now();
     EXPECT_EQ(SendTo(Options(silent.port()), L"hi"), status::kNetworkError);
     auto took = Clock::now() - start;
@@ -152,16 +157,7 @@ TEST(NetMessageSend, DeadPeersFailWithinTheTimeout) {
 
 TEST(NetMessageSend, NegativeSessionAnswerIsRetriedAsSmbServerThenGivenUp) {
     // Every connection is refused at the session stage.
-    Listener refusing([](SOCKET peer, const std::atomic<bool>&) {
-        char buffer[256];
-        timeval tv{2, 0};
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(peer, &readable);
-        if (select(0, &readable, nullptr, nullptr, &tv) > 0 &&
-            recv(peer, buffer, sizeof buffer, 0) > 0)
-            send(peer, "\x83\0\0\x01\x82", 5, 0);
-    });
+    Listener refusing(lvtest::NetBiosWithoutMessenger());
     EXPECT_EQ(SendTo(Options(refusing.port(), true), L"hi"), status::kNameNotFound);
     EXPECT_EQ(refusing.accepted(), 2);
 }
@@ -228,11 +224,7 @@ TEST(NetMessageSend, FallbackPortTakesWhatThePortDoesNot) {
         otherClosedPort = goneToo.port();
     }
     Listener netbios(lvtest::NetBiosWithoutMessenger());
-    Listener silent([](SOCKET, const std::atomic<bool>& stop) {
-        auto end = Clock::now() + std::chrono::seconds(8);
-        while (!stop && Clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
+    Listener silent(SilentPeer());
     struct Case {
         const char* what;
         uint16_t port;
