@@ -32,24 +32,8 @@ else
   bench_start "$app" || lv_finish
 fi
 
-sender() { # N: its share, one after the other; counts the messages smbclient reported failed
-  local n=$1 i errors=0
-  for ((i = 1; i <= per_sender; i++)); do
-    printf 'burst %d/%d\n第二行\n' "$n" "$i" |
-      timeout 20 smbclient -M LUMIVALE -I 127.0.0.44 -p 11444 -U "sender$n%" \
-        --option='dos charset=CP936' >"$LV_DIR/out.$n" 2>&1
-    grep -q NT_STATUS "$LV_DIR/out.$n" && errors=$((errors + 1))
-  done
-  echo "$errors" >"$LV_DIR/errors.$n"
-}
-rm -f "$LV_DIR"/errors.*
 start=$(date +%s%N)
-pids=()
-for n in $(seq "$senders"); do
-  sender "$n" &
-  pids+=($!)
-done
-wait "${pids[@]}"
+smb_senders "$senders" "$per_sender" 127.0.0.44 11444 burst
 sent=$(date +%s%N)
 if [ "$preload" = 1 ]; then
   echo "pop-ups waiting: $(popup_count)"
@@ -65,7 +49,7 @@ deadline=$(($(date +%s) + 180))
 while [ "$(records "$app/receive.txt")" -lt "$total" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.05; done
 done_at=$(date +%s%N)
 sleep 1 # anything captured twice would show up now
-errors=$(cat "$LV_DIR"/errors.* | paste -sd+ | bc)
+errors=$SMB_SENDER_ERRORS
 
 log=$(iconv -f GBK -t UTF-8 "$app/receive.txt" | tr -d '\r')
 bodies=$(grep -E '^burst [0-9]+/[0-9]+$' <<<"$log" | sort)

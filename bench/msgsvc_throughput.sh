@@ -27,24 +27,8 @@ msgsvc_ini "$app" 127.0.0.2 MaxPopups=2000 MaxSessions=64 MaxPopupsPerPeer=2000 
 lv_start "$app/msgsvc.exe"
 msgsvc_wait_listening "$app" || true
 
-sender() { # N: sends its share one after the other; counts its failures
-  local n=$1 i errors=0
-  for ((i = 1; i <= per_sender; i++)); do
-    printf 'benchmark %d/%d\n第二行\n' "$n" "$i" |
-      timeout 20 smbclient -M LUMIVALE -I 127.0.0.2 -p 1139 -U "sender$n%" \
-        --option='dos charset=CP936' >"$LV_DIR/out.$n" 2>&1
-    grep -q NT_STATUS "$LV_DIR/out.$n" && errors=$((errors + 1))
-  done
-  echo "$errors" >"$LV_DIR/errors.$n"
-}
-
 start=$(date +%s%N)
-pids=()
-for n in $(seq "$senders"); do
-  sender "$n" &
-  pids+=($!)
-done
-wait "${pids[@]}" # not a bare wait: msgsvc.exe is a child of this shell too
+smb_senders "$senders" "$per_sender" 127.0.0.2 1139 benchmark
 sent_done=$(date +%s%N)
 deadline=$(($(date +%s) + 120))
 while [ "$(grep -c ' delivered ' "$app/msgsvc.log")" -lt "$total" ] && [ "$(date +%s)" -lt "$deadline" ]; do
@@ -56,7 +40,7 @@ delivered=$(grep -c ' delivered ' "$app/msgsvc.log")
 while [ "$(popup_count)" -lt "$delivered" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.5; done
 shown=$(date +%s%N)
 popups=$(popup_count)
-errors=$(cat "$LV_DIR"/errors.* | paste -sd+ | bc)
+errors=$SMB_SENDER_ERRORS
 pid=$(msgsvc_pid)
 rss=$(rss_kb "$pid")
 ms=$(((end - start) / 1000000))

@@ -30,6 +30,18 @@ lv_prefix() {
   lv_wine_up
 }
 
+# lv_friends FILE SENDER [NAME ADDRESS]...: FRIENDS.DAT as the program writes it, the names
+# given in UTF-8 and stored in GBK.
+lv_friends() {
+  local file=$1 sender=$2
+  shift 2
+  {
+    printf '1 %d \0%s' $(($# / 2)) "$sender"
+    while [ $# -ge 2 ]; do printf '\0%s\0%s' "$1" "$2"; shift 2; done
+    printf '\0END'
+  } | iconv -f UTF-8 -t GBK >"$file"
+}
+
 # lv_install DIR [FILE...]: the programs as a user would have them (by default Lumivale.exe,
 # msgsvc.exe and the README.TXT whose absence Lumivale reports at start-up) in the folder DIR.
 lv_install() {

@@ -19,6 +19,31 @@ smb_send() {
   ! grep -q NT_STATUS "$LV_DIR/smbclient.out" "$LV_DIR/smbclient.err"
 }
 
+# smb_senders COUNT PER_SENDER ADDRESS PORT LABEL: COUNT concurrent smbclient -M senders
+# ("senderN"), each sending its PER_SENDER messages "LABEL N/I" + a second Chinese line one
+# after the other. Returns when they are done (only they are waited for: the programs
+# under test are children of the shell too); SMB_SENDER_ERRORS: messages smbclient
+# reported failed.
+smb_senders() {
+  local count=$1 per=$2 address=$3 port=$4 label=$5 n pids=()
+  rm -f "$LV_DIR"/errors.*
+  for n in $(seq "$count"); do
+    (
+      errors=0
+      for ((i = 1; i <= per; i++)); do
+        printf '%s %d/%d\n第二行\n' "$label" "$n" "$i" |
+          timeout 20 smbclient -M LUMIVALE -I "$address" -p "$port" -U "sender$n%" \
+            --option='dos charset=CP936' >"$LV_DIR/out.$n" 2>&1
+        grep -q NT_STATUS "$LV_DIR/out.$n" && errors=$((errors + 1))
+      done
+      echo "$errors" >"$LV_DIR/errors.$n"
+    ) &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  SMB_SENDER_ERRORS=$(cat "$LV_DIR"/errors.* | paste -sd+ | bc)
+}
+
 # popup_capture FILE: reads the first pop-up's message control and splits it by the
 # capture's byte rules (GBK): FILE.sender and FILE.body hold the parts, in UTF-8.
 popup_capture() {
@@ -71,6 +96,15 @@ msgsvc_wait_listening() {
     sleep 0.2
   done
   return 1
+}
+
+# smbd_required: ends the test as failed unless smbd can run here. Nothing that needs it may
+# pass without having run; CI runs the tests as root with Samba installed.
+smbd_required() {
+  if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
+    echo "FAIL: this test needs root (smbd hands messages over as nobody) and /usr/sbin/smbd"
+    exit 1
+  fi
 }
 
 # smbd_start DIR PORT [COPY]: Samba's smbd on 127.0.0.1:PORT, everything in DIR, with a

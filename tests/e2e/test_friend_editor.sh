@@ -19,7 +19,7 @@ rm -rf "$app"
 lv_install "$app"
 printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=11410\r\n' >"$app/msgsvc.ini"
 printf '[Options]\r\nAnimateWindow=0\r\n' >"$app/Lumivale.ini"
-printf '1 1 \0我\0王五\000192.168.0.9\0END' | iconv -f UTF-8 -t GBK >"$app/FRIENDS.DAT"
+lv_friends "$app/FRIENDS.DAT" 我 王五 192.168.0.9
 
 lv_start "$app/Lumivale.exe"
 lvpid=$LV_PID

@@ -11,8 +11,7 @@ lv_install "$app"
 # Keep the messenger service it starts on loopback and off the system's port 139.
 printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=11390\r\n' >"$app/msgsvc.ini"
 # Two friends and a sender, with Chinese names, as FRIENDS.DAT holds them (GBK bytes).
-printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(printf '张三' | iconv -t GBK)" \
-  "$(printf '李四' | iconv -t GBK)" 127.0.0.2 "$(printf '王五' | iconv -t GBK)" PC-WANG >"$app/FRIENDS.DAT"
+lv_friends "$app/FRIENDS.DAT" 张三 李四 127.0.0.2 王五 PC-WANG
 
 read -r scr_w scr_h < <(xdpyinfo -display "$DISPLAY" | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 

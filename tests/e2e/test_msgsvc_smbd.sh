@@ -4,11 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/msgsvc_helpers.sh"
 
-# Nothing here may pass without having run: CI runs the tests as root with Samba installed.
-if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
-  echo "FAIL: this test needs root (smbd hands messages over as nobody) and /usr/sbin/smbd"
-  exit 1
-fi
+smbd_required
 # An empty inbox must count as no file, not as one unmatched pattern.
 shopt -s nullglob
 

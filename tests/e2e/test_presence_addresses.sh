@@ -16,8 +16,7 @@ printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$app/Lumivale.ini"
 own=$(hostname -I 2>/dev/null | tr ' ' '\n' | grep -E '^[0-9]+(\.[0-9]+){3}$' | grep -v '^127\.' | head -1)
 [ -n "$own" ] || own=$(lv_driver hostaddress -)
 echo "this machine's address: $own; the host name's first: $(lv_driver hostaddress -)"
-gbk() { printf '%s' "$1" | iconv -t GBK; }
-printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(gbk 我)" "$(gbk 回环)" 127.0.0.1 "$(gbk 本机)" "$own" >"$app/FRIENDS.DAT"
+lv_friends "$app/FRIENDS.DAT" 我 回环 127.0.0.1 本机 "$own"
 
 lv_start "$app/Lumivale.exe"
 lvpid=$LV_PID

@@ -17,8 +17,7 @@ printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$app/Lumivale.ini"
 
 own=$(lv_driver hostaddress -)
 check "the local host name has an address ($own)" grep -qE '^[0-9]+(\.[0-9]+){3}$' <<<"$own"
-gbk() { printf '%s' "$1" | iconv -t GBK; }
-printf '1 1 \0%s\0%s\0%s\0END' "$(gbk 我)" "$(gbk 本机)" "$own" >"$app/FRIENDS.DAT"
+lv_friends "$app/FRIENDS.DAT" 我 本机 "$own"
 cp "$app/FRIENDS.DAT" "$LV_DIR/friends-before"
 
 lv_start "$app/Lumivale.exe"

@@ -5,10 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/msgsvc_helpers.sh"
 
-if [ "$(id -u)" != 0 ] || [ ! -x /usr/sbin/smbd ]; then
-  echo "FAIL: this test needs root (smbd hands messages over as nobody) and /usr/sbin/smbd"
-  exit 1
-fi
+smbd_required
 shopt -s nullglob
 
 PORT=11432
@@ -28,7 +25,7 @@ rm -rf "$app"
 lv_install "$app" Lumivale.exe msgsvc.exe README.TXT
 printf '[Messenger]\r\nAddress=127.0.0.32\r\nPort=%d\r\nLog=msgsvc.log\r\n' "$PORT" >"$app/msgsvc.ini"
 printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$app/Lumivale.ini"
-printf '1 1 \0lisi\0Samba\000127.0.0.1\0END' | iconv -f UTF-8 -t GBK >"$app/FRIENDS.DAT"
+lv_friends "$app/FRIENDS.DAT" lisi Samba 127.0.0.1
 # The desktop process of the prefix must not inherit an lv_driver pipe.
 "$WINE64" "$LV_BIN/lvdriver.exe" count Lumivale </dev/null >/dev/null 2>&1
 lv_start "$app/Lumivale.exe"

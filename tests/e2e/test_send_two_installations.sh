@@ -46,8 +46,8 @@ for host in A B; do
   # No global hot key: the two would fight for the same key on the one X display.
   printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=0\r\n' >"$d/Lumivale.ini"
 done
-printf '1 1 \0小明\0王五\000192.168.0.9\0END' | iconv -f UTF-8 -t GBK >"${dir[A]}/FRIENDS.DAT"
-printf '1 0 \0小红\0END' | iconv -f UTF-8 -t GBK >"${dir[B]}/FRIENDS.DAT"
+lv_friends "${dir[A]}/FRIENDS.DAT" 小明 王五 192.168.0.9
+lv_friends "${dir[B]}/FRIENDS.DAT" 小红
 
 for host in B A; do
   export WINEPREFIX=${prefix[$host]}
