@@ -73,7 +73,21 @@ lv_start() {
   LV_PID=$!
 }
 
-lv_driver() { "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r'; }
+lv_driver() {
+  # count, visible and enabled always print an answer: an empty one is a start of the driver
+  # that Wine did not carry out under load, and the question is asked again.
+  local out try
+  case "$1" in
+    count | visible | enabled)
+      for try in 1 2 3; do
+        out=$("$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r')
+        [ -n "$out" ] && break
+      done
+      printf '%s\n' "$out"
+      ;;
+    *) "$WINE64" "$LV_BIN/lvdriver.exe" "$@" 2>&1 </dev/null | tr -d '\r' ;;
+  esac
+}
 
 # lv_exit PID: the main menu's Exit, its question answered Yes, and the program (started
 # with lv_start as PID) ended with code 0 -- each step checked.
@@ -124,8 +138,30 @@ lv_typing_window() {
 
 # lv_press KEYS: an xdotool key combination (ctrl+alt+F9) pressed in that window.
 lv_press() {
-  xdotool windowfocus --sync "$LV_TYPING_XWIN" 2>/dev/null
+  # Wine reads the keyboard's state when one of its windows gains the focus; keys that come
+  # while it does so can be taken as already down and lost, so they wait for it.
+  if [ "$(xdotool getwindowfocus 2>/dev/null)" != "$LV_TYPING_XWIN" ]; then
+    xdotool windowfocus --sync "$LV_TYPING_XWIN" 2>/dev/null
+    sleep 0.5
+  fi
   xdotool key --window "$LV_TYPING_XWIN" --clearmodifiers "$1"
+}
+
+# lv_hot_key KEYS TITLE VISIBLE: presses KEYS until the window TITLE is shown (1) or hidden
+# (0), waiting 3 s after each press, three presses at most; false when it never was. Under
+# load a key now and then gets lost between the X server and Wine (the window stays as it
+# was, and the same key a moment later works); a hot key that acts twice would still show,
+# as the window never settles.
+lv_hot_key() {
+  local press _
+  for press in 1 2 3; do
+    lv_press "$1"
+    for _ in $(seq 15); do
+      [ "$(lv_driver visible "$2")" == "$3" ] && return 0
+      sleep 0.2
+    done
+  done
+  return 1
 }
 
 lv_finish() {

@@ -25,12 +25,8 @@ sleep 1
 check_eq "no conflict box at start" "" "$(lv_driver statics dialog:Lumivale 2>/dev/null | grep 热键冲突)"
 check_eq "shown at start" 1 "$(lv_driver visible Lumivale)"
 
-lv_press "$XKEYS"
-sleep 1
-check_eq "the hot key hides the main window" 0 "$(lv_driver visible Lumivale)"
-lv_press "$XKEYS"
-sleep 1
-check_eq "pressed again, it shows it" 1 "$(lv_driver visible Lumivale)"
+check "the hot key hides the main window" lv_hot_key "$XKEYS" Lumivale 0
+check "pressed again, it shows it" lv_hot_key "$XKEYS" Lumivale 1
 
 lv_exit "$lvpid"
 

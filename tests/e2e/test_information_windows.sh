@@ -60,10 +60,8 @@ check_eq "and disables itself on the last" 0 "$(lv_driver enabled "$RECEIVE" $BT
 lv_driver click "$RECEIVE" $BT_RECEIVE_CLOSE >/dev/null
 sleep 0.5
 check_eq "关闭 closes it" 0 "$(lv_driver visible "$RECEIVE")"
-lv_press ctrl+alt+shift+F7
-check "nothing waits: the hot key hides the main window again" lv_shown Lumivale 0
-lv_press ctrl+alt+shift+F7
-sleep 1
+check "nothing waits: the hot key hides the main window again" lv_hot_key ctrl+alt+shift+F7 Lumivale 0
+check "and shows it again" lv_hot_key ctrl+alt+shift+F7 Lumivale 1
 
 lv_driver click Lumivale $LV_BT_HISTORY >/dev/null
 check "聊天记录 opens the history viewer" lv_driver wait "$HISTORY" 10000
