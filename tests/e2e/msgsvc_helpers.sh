@@ -41,7 +41,7 @@ smb_senders() {
     pids+=($!)
   done
   wait "${pids[@]}"
-  SMB_SENDER_ERRORS=$(cat "$LV_DIR"/errors.* | paste -sd+ | bc)
+  SMB_SENDER_ERRORS=$(awk '{ n += $1 } END { print n + 0 }' "$LV_DIR"/errors.*)
 }
 
 # popup_capture FILE: reads the first pop-up's message control and splits it by the
