@@ -73,6 +73,14 @@ lv_start() {
   LV_PID=$!
 }
 
+# lv_start_main DIR: starts DIR's Lumivale.exe (LV_PID as lv_start sets it), checks that its
+# main window appears, and gives it a second to settle.
+lv_start_main() {
+  lv_start "$1/Lumivale.exe"
+  check "main window appears" lv_driver wait Lumivale 30000
+  sleep 1
+}
+
 lv_driver() {
   # count, visible and enabled always print an answer: an empty one is a start of the driver
   # that Wine did not carry out under load, and the question is asked again.

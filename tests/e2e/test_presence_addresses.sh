@@ -18,10 +18,8 @@ own=$(hostname -I 2>/dev/null | tr ' ' '\n' | grep -E '^[0-9]+(\.[0-9]+){3}$' | 
 echo "this machine's address: $own; the host name's first: $(lv_driver hostaddress -)"
 lv_friends "$app/FRIENDS.DAT" 我 回环 127.0.0.1 本机 "$own"
 
-lv_start "$app/Lumivale.exe"
+lv_start_main "$app"
 lvpid=$LV_PID
-check "main window appears" lv_driver wait Lumivale 30000
-sleep 1
 lv_driver click Lumivale "$BT_CLEAR" >/dev/null
 sleep 0.5
 lv_driver watch Lumivale "$BT_STATUS" "$MM_OUTPUT" "查询完毕！" 20000 >/dev/null

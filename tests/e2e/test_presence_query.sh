@@ -20,10 +20,8 @@ check "the local host name has an address ($own)" grep -qE '^[0-9]+(\.[0-9]+){3}
 lv_friends "$app/FRIENDS.DAT" 我 本机 "$own"
 cp "$app/FRIENDS.DAT" "$LV_DIR/friends-before"
 
-lv_start "$app/Lumivale.exe"
+lv_start_main "$app"
 lvpid=$LV_PID
-check "main window appears" lv_driver wait Lumivale 30000
-sleep 1
 lv_driver click Lumivale "$BT_CLEAR" >/dev/null
 sleep 0.5
 

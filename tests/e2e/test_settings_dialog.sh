@@ -24,10 +24,8 @@ printf '[Options]\r\nAnimateWindow=0\r\nEnableHotkey=1\r\nHotKey=%d\r\n' "$OLD_H
 lv_typing_window
 check "another program's window to type into" test -n "$LV_TYPING_XWIN"
 
-lv_start "$app/Lumivale.exe"
+lv_start_main "$app"
 lvpid=$LV_PID
-check "main window appears" lv_driver wait Lumivale 30000
-sleep 1
 
 lv_driver command Lumivale "$LV_MN_SET" >/dev/null
 check "the menu item opens the dialog" lv_driver wait "$SET" 10000
