@@ -110,9 +110,8 @@ void TfrmMain::CreateControls() {
     DestroyIcon(normal);
     DestroyIcon(blank);
 
-    // The icon is in the notification area from the window's creation on; the hint and
-    // the images that follow only change it there. A refusal ends the start-up.
-    TrayIcon.SetVisible(true);
+    // Hint and image first: FormCreate puts the icon into the notification area whole, in
+    // one call to the shell (each call waits for the taskbar's process).
     TrayIcon.SetHint("Lumivale");
     TrayIcon.SetIcons(&imgList);
     TrayIcon.PopupMenu = &mnMain;
@@ -138,6 +137,9 @@ void TfrmMain::FormCreate() {
     VersionText = "1.32";
     TrayHint = "Lumivale " + VersionText + " by Kestro";
     TrayIcon.SetHint(TrayHint);
+    // The icon is in the notification area from here on, before anything can ask the user a
+    // question. A refusal ends the start-up.
+    TrayIcon.SetVisible(true);
     AddStatusLine("欢迎使用Lumivale！");
     AddStatusLine("当前版本：" + VersionText);
     AddStatusLine("");

@@ -213,9 +213,13 @@ class TrayIconOfTheMainWindow : public testing::Test {
 };
 
 TEST_F(TrayIconOfTheMainWindow, IsAddedWithTheHintAndBlinksBetweenItsTwoImages) {
+    // One call at start-up, already with the final hint and the normal image: every call
+    // waits for the taskbar's process.
+    ASSERT_EQ(1u, shell.calls.size());
     ASSERT_EQ(NIM_ADD, shell.calls.front().message);
     EXPECT_TRUE(main->TrayIcon.Visible());
-    EXPECT_STREQ(L"Lumivale 1.32 by Kestro", shell.calls.back().data.szTip);
+    EXPECT_STREQ(L"Lumivale 1.32 by Kestro", shell.calls.front().data.szTip);
+    EXPECT_TRUE(ShowsAnything(shell.calls.front().data.hIcon));
     EXPECT_EQ(&main->mnMain, main->TrayIcon.PopupMenu);
 
     std::vector<int> shown;
