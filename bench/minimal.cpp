@@ -1,7 +1,21 @@
 // minimal: the floor for bench/startup.sh. The least a Win32 program does to show one
 // window with Chinese text in the font Lumivale uses ("宋体", 9 pt), built with the same
 // compiler, flags and static linking. Its window's caption is "LvMinimal".
+//
+// Built with -DLV_THEMED_FLOOR (and Lumivale's application manifest as a resource), it is the
+// same program under the themed common controls, with the system DLLs Lumivale.exe imports
+// loaded at start as Lumivale's are: the part of Lumivale's start-up that no change to its
+// own code removes.
+#ifdef LV_THEMED_FLOOR
+#include <winsock2.h>
+#endif
 #include <windows.h>
+#ifdef LV_THEMED_FLOOR
+#include <commctrl.h>
+#include <shellapi.h>
+
+volatile bool g_never = false;
+#endif
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
@@ -12,6 +26,14 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+#ifdef LV_THEMED_FLOOR
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    if (g_never) { // imported, so loaded at start, but never called
+        Shell_NotifyIconW(NIM_DELETE, nullptr);
+        WSAStartup(0, nullptr);
+    }
+#endif
     WNDCLASSW c{};
     c.lpfnWndProc = Proc;
     c.hInstance = instance;
