@@ -15,6 +15,16 @@ struct Settings {
     bool AnimateWindow = true;
     bool EnableHotkey = true;
     uint16_t HotKey = 0; // the 16-bit shortcut code; a stored value keeps its low 16 bits
+    // A notification from the tray icon when messages arrive (on Windows 10/11 a toast):
+    // the icon itself is often in the hidden overflow, and many PCs have no speakers.
+    bool ArrivalNotice = true;
+    // The received-message window comes up at once when messages arrive, without taking
+    // the keyboard from what the user is typing.
+    bool ShowReceived = false;
+    // [Service]: port 139 held by Windows with the fallback port working has been reported
+    // once for this installation; it is the normal state of a Windows PC and is not
+    // repeated at every start.
+    bool Port139Told = false;
     // [Position]: the main window's outer left and top edge
     int X = 0;
     int Y = 0;
@@ -32,6 +42,7 @@ struct SettingsDefaults {
 enum SettingsGroup : unsigned {
     kOptionsGroup = 1,
     kPositionGroup = 2,
+    kServiceGroup = 4,
 };
 
 // Reads what the file holds; an absent key or a value that is not a number gives the default.
