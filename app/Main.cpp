@@ -118,6 +118,7 @@ void TfrmMain::CreateControls() {
     TrayIcon.PopupMenuOn = TTrayIconMessage::imRightClickUp;
     TrayIcon.RestoreOn = TTrayIconMessage::imDoubleClick;
     TrayIcon.OnClick = [this] { TrayIconClick(); };
+    TrayIcon.OnNoticeClick = [this] { TrayIconNoticeClick(); };
 
     tmFlash.SetInterval(500);
     tmFlash.SetEnabled(false);
@@ -138,7 +139,8 @@ void TfrmMain::FormCreate() {
     TrayHint = "Lumivale " + VersionText + " by Kestro";
     TrayIcon.SetHint(TrayHint);
     // The icon is in the notification area from here on, before anything can ask the user a
-    // question. A refusal ends the start-up.
+    // question. When the shell is not ready (a start at log-on, Explorer restarting) the
+    // icon comes later on its own; the program runs and captures meanwhile.
     TrayIcon.SetVisible(true);
     AddStatusLine("欢迎使用Lumivale！");
     AddStatusLine("当前版本：" + VersionText);
@@ -491,6 +493,19 @@ void TfrmMain::TrayIconClick() {
         return;
     }
     ToggleVisible();
+}
+
+void TfrmMain::TrayIconNoticeClick() {
+    // Unlike the icon, a notification never hides the window: it was clicked to see.
+    if (tmFlash.Enabled()) {
+        TrayIconClick();
+        return;
+    }
+    Show();
+}
+
+bool TfrmMain::ShowArrivalNotice(std::string_view title, std::string_view text) {
+    return TrayIcon.ShowNotice(title, text);
 }
 
 void TfrmMain::hkMainHotKey() {

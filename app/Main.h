@@ -84,6 +84,7 @@ class TfrmMain : public TForm, public MainHub {
     void SetTrayIconIndex(int index) override { TrayIcon.SetIconIndex(index); }
     bool Flashing() const override { return tmFlash.Enabled(); }
     void SetFlashing(bool on) override;
+    bool ShowArrivalNotice(std::string_view title, std::string_view text) override;
 
     // Main thread: the name of the friend at `address`, or "出错了".
     std::string FriendNameByAddress(std::string_view address) const;
@@ -121,6 +122,8 @@ class TfrmMain : public TForm, public MainHub {
     void mnEditClick();
     void mnDeleteClick();
     void TrayIconClick();
+    // A click on the arrival notification: the waiting messages, or the main window.
+    void TrayIconNoticeClick();
     void hkMainHotKey();
     void tmFlashTimer();
     void tmReceiveTimer();

@@ -1,5 +1,6 @@
 #include "capture/Capture.h"
 
+#include "capture/ArrivalNotice.h"
 #include "capture/MessageSplit.h"
 #include "messagelog/ReceiveRecord.h"
 #include "framework/Gbk.h"
@@ -144,6 +145,7 @@ int TMessageCapture::Tick() {
     }
     if (batch.empty()) {
         FlushStatus();
+        Announce();
         return 0;
     }
     // ...put the records on disk with one flush (the log's journal), and only then close
@@ -164,7 +166,33 @@ int TMessageCapture::Tick() {
     if (settings.EnableSound)
         PlaySoundFile(settings.SoundFile);
     hub_.SetFlashing(true);
+    unannounced_ += static_cast<int>(batch.size());
+    newest_ = batch.back().message;
+    Announce();
+    if (settings.ShowReceived)
+        receive_.ShowWithoutActivating();
     return static_cast<int>(batch.size());
+}
+
+void TMessageCapture::Announce() {
+    if (unannounced_ == 0)
+        return;
+    // Read already (the received-message window showed the last of them), or not wanted.
+    if (!hub_.Flashing() || !hub_.CurrentSettings().ArrivalNotice) {
+        unannounced_ = 0;
+        return;
+    }
+    const DWORD now = GetTickCount();
+    if (noticeShown_ && now - lastNotice_ < kNoticeSpacingMs)
+        return;
+    ArrivalNoticeText notice = ArrivalNotice(unannounced_, newest_.sender, newest_.body);
+    // Without an icon in the notification area there is nothing to show it from; the
+    // messages are still counted, and the next look tries again.
+    if (!hub_.ShowArrivalNotice(notice.title, notice.text))
+        return;
+    unannounced_ = 0;
+    noticeShown_ = true;
+    lastNotice_ = now;
 }
 
 void TMessageCapture::FlushStatus() {

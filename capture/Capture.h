@@ -27,6 +27,9 @@ namespace lv {
 // One look takes pop-ups for at most this long; the rest are taken on the next turn of the
 // message loop, so that a burst never stops the windows from answering.
 inline constexpr DWORD kCaptureSliceMs = 50;
+// Notifications of arrivals come at most this often; what arrives meanwhile is counted into
+// the next one, so that a burst is one or two notifications, not one per message.
+inline constexpr DWORD kNoticeSpacingMs = 3000;
 
 // Tests: hears the sound instead of the speakers (the file as sndPlaySound would get it).
 void SetSoundPlayer(std::function<void(const std::wstring& file)> player);
@@ -53,6 +56,8 @@ class TMessageCapture {
     void Close(Taken& taken, LogWrite written);
     void FlushStatus();
     void LookSoon();
+    // The arrival notification for what has come since the last one, when its time is due.
+    void Announce();
 
     MainHub& hub_;
     TfrmReceive& receive_;
@@ -72,6 +77,11 @@ class TMessageCapture {
     std::unique_ptr<MessageWindow> notices_;
     UINT lookMessage_ = 0;
     bool lookPosted_ = false;
+    // Arrived since the last notification, and the newest of them.
+    int unannounced_ = 0;
+    SplitMessage newest_;
+    DWORD lastNotice_ = 0;
+    bool noticeShown_ = false;
 };
 
 } // namespace lv

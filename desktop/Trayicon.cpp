@@ -19,10 +19,16 @@ std::function<BOOL(DWORD, const NOTIFYICONDATAW&)>& ShellNotifyHandler() {
     return handler;
 }
 
-// The shell keeps 128 characters of tip, its terminating zero included.
-constexpr size_t kTipCharacters = 127;
 // Hints of this many characters or more are refused whole rather than cut.
 constexpr size_t kHintLimit = 64;
+constexpr UINT_PTR kRetryTimer = 1;
+
+template <size_t N> void CopyWide(std::string_view gbk, wchar_t (&to)[N]) {
+    std::wstring wide = ToWide(gbk);
+    size_t n = std::min(wide.size(), N - 1);
+    std::fill(std::begin(to), std::end(to), L'\0');
+    std::copy_n(wide.begin(), n, to);
+}
 
 } // namespace
 
@@ -46,14 +52,23 @@ TTrayIcon::TTrayIcon() {
     // Explorer broadcasts this to top-level windows when it (re)starts, with an empty
     // notification area: an icon that was there must be added again or it is lost.
     window_.OnRegistered(L"TaskbarCreated", [this](WPARAM, LPARAM) {
-        if (visible_)
-            Notify(NIM_ADD);
+        if (visible_) {
+            added_ = false;
+            if (TryAdd())
+                retriesLeft_ = 0;
+        }
+        return LRESULT{0};
+    });
+    window_.On(WM_TIMER, [this](WPARAM id, LPARAM) {
+        if (id == kRetryTimer)
+            RetryAdd();
         return LRESULT{0};
     });
     Update();
 }
 
 TTrayIcon::~TTrayIcon() {
+    KillTimer(window_.Handle(), kRetryTimer);
     Notify(NIM_DELETE);
     SetHook(false);
     if (currentIcon_)
@@ -66,17 +81,56 @@ BOOL TTrayIcon::Notify(DWORD message) {
     return Shell_NotifyIconW(message, &data_);
 }
 
+bool TTrayIcon::TryAdd() {
+    if (!added_)
+        added_ = Notify(NIM_ADD) || Notify(NIM_MODIFY);
+    return added_;
+}
+
+void TTrayIcon::RetryAdd() {
+    if (!visible_ || TryAdd() || --retriesLeft_ <= 0) {
+        // From here on only the shell's own announcement brings the icon.
+        KillTimer(window_.Handle(), kRetryTimer);
+        retriesLeft_ = 0;
+    }
+}
+
 void TTrayIcon::SetVisible(bool visible) {
     visible_ = visible;
     if (visible) {
-        if (!Notify(NIM_ADD))
-            throw Exception("Cannot Create System Shell Notification Icon");
+        // The program goes on without its icon: it captures, logs and queues as ever, and a
+        // shell that is not there yet must not end it while msgsvc.exe's pop-ups wait.
+        if (!TryAdd() && retriesLeft_ == 0) {
+            retriesLeft_ = kRetries;
+            SetTimer(window_.Handle(), kRetryTimer, kRetryMs, nullptr);
+        }
         SetHook(true);
     } else {
-        if (!Notify(NIM_DELETE))
-            throw Exception("Cannot Remove System Shell Notification Icon");
+        KillTimer(window_.Handle(), kRetryTimer);
+        retriesLeft_ = 0;
+        bool wasAdded = added_;
+        added_ = false;
         SetHook(false);
+        if (!Notify(NIM_DELETE) && wasAdded)
+            throw Exception("Cannot Remove System Shell Notification Icon");
     }
+}
+
+bool TTrayIcon::ShowNotice(std::string_view titleGbk, std::string_view textGbk) {
+    if (!visible_ || !added_)
+        return false;
+    CopyWide(titleGbk, data_.szInfoTitle);
+    CopyWide(textGbk, data_.szInfo);
+    // The program plays its own sound when the setting says so; the notification adds none,
+    // and waits while the user presents or is in quiet hours.
+    data_.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;
+    data_.uFlags |= NIF_INFO;
+    BOOL shown = Notify(NIM_MODIFY);
+    // Only this call carries it: a later change of image or tip must not show it again.
+    data_.uFlags &= ~NIF_INFO;
+    data_.szInfo[0] = L'\0';
+    data_.szInfoTitle[0] = L'\0';
+    return shown != FALSE;
 }
 
 void TTrayIcon::SetHint(std::string_view gbk) {
@@ -86,9 +140,7 @@ void TTrayIcon::SetHint(std::string_view gbk) {
     if (gbk == hint_ || wide.size() >= kHintLimit)
         return;
     hint_ = std::string(gbk);
-    size_t n = std::min(wide.size(), kTipCharacters);
-    std::fill(std::begin(data_.szTip), std::end(data_.szTip), L'\0');
-    std::copy_n(wide.begin(), n, data_.szTip);
+    CopyWide(hint_, data_.szTip);
     if (hint_.empty())
         data_.uFlags &= ~NIF_TIP;
     else
@@ -120,12 +172,13 @@ void TTrayIcon::TakeImage() {
 
 void TTrayIcon::Update() {
     data_.hIcon = currentIcon_;
-    if (visible_)
+    if (visible_ && added_)
         Notify(NIM_MODIFY);
 }
 
 void TTrayIcon::EndSession() {
     Notify(NIM_DELETE);
+    added_ = false;
 }
 
 unsigned TTrayIcon::ShiftState() {
@@ -195,6 +248,10 @@ void TTrayIcon::MouseAction(UINT mouseMessage) {
         break;
     case WM_MOUSEMOVE:
         DoMouseMove(shift, at.x, at.y);
+        break;
+    case NIN_BALLOONUSERCLICK:
+        if (OnNoticeClick)
+            OnNoticeClick();
         break;
     default:
         break;

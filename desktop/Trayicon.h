@@ -58,9 +58,17 @@ class TTrayIcon {
     // Removes the icon (result not examined).
     virtual ~TTrayIcon();
 
+    // Whether the icon is wanted in the notification area.
     bool Visible() const { return visible_; }
-    // Adds or removes the icon; throws lv::Exception when the shell refuses.
+    // Whether the shell has it now.
+    bool Added() const { return added_; }
+    // Adds or removes the icon. An add the shell refuses (no taskbar yet at log-on, Explorer
+    // restarting) is no error: the icon is tried again every kRetryMs for about a minute,
+    // and added whenever the shell announces itself (TaskbarCreated). A removal the shell
+    // refuses raises lv::Exception.
     virtual void SetVisible(bool visible);
+    static constexpr UINT kRetryMs = 2000;
+    static constexpr int kRetries = 30;
     const std::string& Hint() const { return hint_; }
     // GBK text. Fewer than 64 characters; a longer hint is ignored and the old tip stays.
     void SetHint(std::string_view gbk);
@@ -72,12 +80,17 @@ class TTrayIcon {
     // The hidden window that receives the shell's callbacks.
     HWND Handle() const { return window_.Handle(); }
     const NOTIFYICONDATAW& IconData() const { return data_; }
+    // A notification from the icon (GBK title and text; on Windows 10/11 a toast), without
+    // a sound of its own. False when the icon is not in the notification area.
+    bool ShowNotice(std::string_view titleGbk, std::string_view textGbk);
 
     TPopupMenu* PopupMenu = nullptr;
     TTrayIconMessage RestoreOn = TTrayIconMessage::imDoubleClick;
     TTrayIconMessage PopupMenuOn = TTrayIconMessage::imNone;
 
     std::function<void()> OnClick;
+    // A click on the notification ShowNotice put up.
+    std::function<void()> OnNoticeClick;
     std::function<void()> OnMinimize;
     std::function<void()> OnRestore;
     std::function<void(MouseButton, unsigned shift, int x, int y)> OnMouseDown;
@@ -106,6 +119,10 @@ class TTrayIcon {
 
   private:
     BOOL Notify(DWORD message);
+    // NIM_ADD, or the icon found there already (an add that timed out in a busy shell may
+    // still have been carried out).
+    bool TryAdd();
+    void RetryAdd();
     void TakeImage();
     void SetHook(bool installed);
     void MouseAction(UINT mouseMessage);
@@ -116,6 +133,8 @@ class TTrayIcon {
     MessageWindow window_{MessageWindow::Kind::kHiddenTopLevel};
     NOTIFYICONDATAW data_{};
     bool visible_ = false;
+    bool added_ = false;
+    int retriesLeft_ = 0;
     bool hooked_ = false;
     std::string hint_;
     int iconIndex_ = 0;

@@ -117,6 +117,14 @@ void TForm::Show() {
         SetFocus(focus_);
 }
 
+void TForm::ShowWithoutActivating() {
+    if (Visible())
+        return;
+    FormShow();
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
 void TForm::Hide() {
     if (!Visible())
         return;

@@ -56,6 +56,9 @@ class TForm : public Window {
     // A form already visible is only brought forward (restored when minimised): FormShow
     // does not run again.
     void Show();
+    // Shows a hidden form on top without taking the keyboard from the window the user is
+    // typing in, and without a fade. A visible form stays as it is.
+    void ShowWithoutActivating();
     void Hide();
     // Asks the form to close, as its close box does: FormClose decides what happens.
     void Close();

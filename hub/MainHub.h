@@ -50,6 +50,9 @@ class MainHub {
     // it while it runs changes nothing (the rhythm and the icon's image go on).
     virtual bool Flashing() const = 0;
     virtual void SetFlashing(bool on) = 0;
+    // The tray icon's notification that messages have arrived (GBK); false when it could
+    // not be shown (the icon is not in the notification area).
+    virtual bool ShowArrivalNotice(std::string_view title, std::string_view text) = 0;
 
   protected:
     ~MainHub() = default;

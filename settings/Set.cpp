@@ -41,6 +41,8 @@ void TfrmSet::CreateControls() {
     chkStartHide.Create(*this, kChkStartHide, "启动时隐藏主窗口", 24, 256, 217, 17);
     cbAnimate.Create(*this, kCbAnimate, "启用窗口特效", 160, 256, 105, 17);
     cbAutoStart.Create(*this, kCbAutoStart, "随Windows启动", 24, 280, 153, 17);
+    // In the room right of 随Windows启动, within the group's frame.
+    cbNotice.Create(*this, kCbNotice, "新信息通知", 180, 280, 93, 17);
     gbSound.Create(*this, kSetGroupSound, "消息声音", 8, 96, 273, 73);
     cbEnableSound.Create(*this, kCbEnableSound, "启用", 16, 112, 97, 17);
     edtSoundFile.Create(*this, kEdtSoundFile, "", 16, 136, 217, 21);
@@ -86,6 +88,7 @@ bool TfrmSet::OpenModal() {
     const Settings& settings = hub_.CurrentSettings();
     cbEnableSound.SetChecked(settings.EnableSound);
     edtSoundFile.SetText(settings.SoundFile);
+    cbNotice.SetChecked(settings.ArrivalNotice);
     ShowSoundFileState();
     FocusControl(edtSendName);
     ShowModal();
@@ -137,6 +140,7 @@ void TfrmSet::btOKClick() {
     settings.StartHide = chkStartHide.Checked();
     settings.EnableHotkey = cbEnableHotkey.Checked();
     settings.HotKey = key;
+    settings.ArrivalNotice = cbNotice.Checked();
     hub_.ApplySettings(settings);
     try {
         SettingsStore().Save(settings, kOptionsGroup);

@@ -30,6 +30,7 @@ enum SetWindowId : int {
     kCbAutoStart = 313,
     kSetBtOK = 314,
     kSetBtCancel = 315,
+    kCbNotice = 316,
 };
 
 class TfrmSet : public TForm {
@@ -58,6 +59,8 @@ class TfrmSet : public TForm {
     TButton btOK, btCancel;
     TGroupBox gbOther;
     TCheckBox chkStartHide, cbAnimate, cbAutoStart;
+    // The tray icon's notification when messages arrive.
+    TCheckBox cbNotice;
     TGroupBox gbSound;
     TCheckBox cbEnableSound;
     TEdit edtSoundFile;

@@ -97,4 +97,29 @@ TEST(Settings, ASaveSetsItsGroupAndKeepsEverythingElse) {
     EXPECT_EQ(back.X, -7);
 }
 
+// The notice settings travel with the dialog's options; what the service watch remembers
+// travels alone, so neither a dialog OK nor a window close can forget or invent it.
+TEST(Settings, NoticeOptionsAndWhatTheServiceWatchRemembersAreSavedByTheirOwnGroups) {
+    lv::Settings s = lv::ReadSettings("", Defaults());
+    EXPECT_TRUE(s.ArrivalNotice);
+    EXPECT_FALSE(s.ShowReceived);
+    EXPECT_FALSE(s.Port139Told);
+
+    s.ArrivalNotice = false;
+    s.ShowReceived = true;
+    s.Port139Told = true;
+    std::string afterOk = lv::WriteSettings("", s, lv::kOptionsGroup | lv::kPositionGroup);
+    lv::Settings back = lv::ReadSettings(afterOk, Defaults());
+    EXPECT_FALSE(back.ArrivalNotice);
+    EXPECT_TRUE(back.ShowReceived);
+    EXPECT_FALSE(back.Port139Told);
+
+    std::string told = lv::WriteSettings(afterOk, s, lv::kServiceGroup);
+    back = lv::ReadSettings(told, Defaults());
+    EXPECT_TRUE(back.Port139Told);
+    EXPECT_FALSE(back.ArrivalNotice);
+    s.Port139Told = false; // a later OK with a stale copy of the settings
+    EXPECT_TRUE(lv::ReadSettings(lv::WriteSettings(told, s, lv::kOptionsGroup), Defaults()).Port139Told);
+}
+
 } // namespace

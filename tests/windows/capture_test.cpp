@@ -244,4 +244,97 @@ TEST_F(Capture, WithFiveHundredWaitingANewMessageIsLoggedAndAnnouncedButNotQueue
     EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:later"), std::string::npos);
 }
 
+// What the shell is asked to show as arrival notifications, and every call that carries one.
+struct Notices {
+    Notices() {
+        lv::SetShellNotifyHandler([this](DWORD message, const NOTIFYICONDATAW& data) {
+            if (data.uFlags & NIF_INFO)
+                shown.push_back({message, data});
+            ++calls;
+            return TRUE;
+        });
+    }
+    ~Notices() { lvtest::InstallAcceptingShell(); }
+    struct Notice {
+        DWORD message;
+        NOTIFYICONDATAW data;
+    };
+    std::vector<Notice> shown;
+    int calls = 0;
+};
+
+TEST_F(Capture, AnArrivalIsNotifiedWithItsSenderAndFirstLineAndABurstByItsCount) {
+    Notices notices;
+    Popup("张三", "\r\n明天开会\r\n三楼");
+    capture.Tick();
+    ASSERT_EQ(notices.shown.size(), 1u);
+    const NOTIFYICONDATAW& one = notices.shown[0].data;
+    EXPECT_EQ(notices.shown[0].message, DWORD{NIM_MODIFY});
+    EXPECT_STREQ(one.szInfoTitle, L"张三发来信息");
+    EXPECT_STREQ(one.szInfo, L"明天开会");
+    EXPECT_EQ(one.dwInfoFlags & NIIF_ICON_MASK, DWORD{NIIF_INFO});
+    EXPECT_TRUE(one.dwInfoFlags & NIIF_NOSOUND) << "the program's own sound only";
+    EXPECT_EQ(sounds.size(), 1u);
+
+    // Arrivals within the spacing are counted into the next notification.
+    for (const char* who : {"李四", "王五", "赵六"})
+        Popup(who, std::string("来自") + who);
+    capture.Tick();
+    EXPECT_EQ(notices.shown.size(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { capture.Tick(); return notices.shown.size() == 2; },
+                          lv::kNoticeSpacingMs + 2000));
+    EXPECT_STREQ(notices.shown[1].data.szInfoTitle, L"收到3条信息");
+    EXPECT_STREQ(notices.shown[1].data.szInfo, L"最新一条来自赵六：来自赵六");
+    // A blink of the icon afterwards does not bring the notification back.
+    int calls = notices.calls;
+    main->tmFlashTimer();
+    EXPECT_EQ(notices.calls, calls + 1);
+    EXPECT_EQ(notices.shown.size(), 2u);
+}
+
+TEST_F(Capture, TheNotificationCanBeSwitchedOffAndItsClickOpensTheWaitingMessages) {
+    lv::TfrmMain::Windows windows;
+    windows.frmReceive = &receive;
+    main->SetWindows(windows);
+    Notices notices;
+    lv::Settings settings = main->CurrentSettings();
+    settings.ArrivalNotice = false;
+    main->ApplySettings(settings);
+    Popup("a", "1");
+    capture.Tick();
+    EXPECT_TRUE(notices.shown.empty());
+    EXPECT_TRUE(main->Flashing()) << "the blink stays";
+    EXPECT_EQ(sounds.size(), 1u) << "and the sound";
+
+    settings.ArrivalNotice = true;
+    main->ApplySettings(settings);
+    Popup("b", "2");
+    capture.Tick();
+    ASSERT_EQ(notices.shown.size(), 1u);
+    EXPECT_STREQ(notices.shown[0].data.szInfoTitle, L"b发来信息") << "only what came with it on";
+    // The user clicks the notification (NIN_BALLOONUSERCLICK).
+    SendMessageW(main->TrayIcon.Handle(), lv::TTrayIcon::kCallbackMessage, 0, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(receive.Visible());
+    EXPECT_EQ(receive.Queue().CurrentSender(), "a") << "the oldest waiting one first";
+    receive.Hide();
+}
+
+TEST_F(Capture, TheReceivedWindowCanComeUpAtOnceWithoutTakingTheKeyboard) {
+    Notices notices;
+    main->Show();
+    SetForegroundWindow(main->Handle());
+    lv::Settings settings = main->CurrentSettings();
+    settings.ShowReceived = true;
+    main->ApplySettings(settings);
+    Popup("a", "先");
+    Popup("b", "后");
+    capture.Tick();
+    EXPECT_TRUE(receive.Visible());
+    EXPECT_EQ(receive.Queue().CurrentSender(), "a");
+    EXPECT_NE(GetActiveWindow(), receive.Handle()) << "the keyboard stays where it was";
+    EXPECT_TRUE(main->Flashing()) << "one more waits behind it";
+    receive.Hide();
+    main->Hide();
+}
+
 } // namespace

@@ -35,6 +35,26 @@ struct ShellCalls {
     BOOL accept = TRUE;
 };
 
+// Whether any pixel of the icon shows on a white background.
+bool ShowsAnything(HICON icon) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, 16, 16};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    bool shows = false;
+    for (int y = 0; y < 16 && !shows; ++y)
+        for (int x = 0; x < 16 && !shows; ++x)
+            shows = (GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return shows;
+}
+
 // Restore and ShowMenu write what they would do into a log instead of doing it.
 class LoggingTrayIcon : public lv::TTrayIcon {
   public:
@@ -129,22 +149,57 @@ TEST(TrayIconShell, HintIsTakenBelow64CharactersAndSentOnlyWhenItChanges) {
     EXPECT_FALSE(shell.calls.back().data.uFlags & NIF_TIP);
 }
 
-TEST(TrayIconShell, AddAndRemoveFailuresRaiseTheirTexts) {
+// No notification area yet (a start at log-on, Explorer restarting): the add is no error,
+// it is tried again until the shell takes it; only a removal of an icon that was there can
+// fail.
+TEST(TrayIconShell, AnAddTheShellRefusesIsTriedAgainUntilTheShellTakesIt) {
     ShellCalls shell;
     lv::TTrayIcon icon;
     shell.accept = FALSE;
-    try {
-        icon.SetVisible(true);
-        ADD_FAILURE() << "no error";
-    } catch (const lv::Exception& e) {
-        EXPECT_STREQ("Cannot Create System Shell Notification Icon", e.what());
-    }
+    icon.SetVisible(true);
+    EXPECT_TRUE(icon.Visible());
+    EXPECT_FALSE(icon.Added());
+    EXPECT_FALSE(icon.ShowNotice("t", "x")) << "no notification without an icon";
+    icon.SetIconIndex(0);
+    EXPECT_EQ(0, shell.Count(NIM_MODIFY) - shell.Count(NIM_ADD)) << "no image sent to no icon";
+
+    shell.accept = TRUE;
+    ASSERT_TRUE(lvtest::PumpUntil([&] { return icon.Added(); }, 3 * lv::TTrayIcon::kRetryMs));
+    EXPECT_EQ(NIM_ADD, shell.calls.back().message);
+    size_t calls = shell.calls.size();
+    lvtest::PumpUntil([] { return false; }, lv::TTrayIcon::kRetryMs + 500);
+    EXPECT_EQ(calls, shell.calls.size()) << "once added, the retries stop";
+
+    shell.accept = FALSE;
     try {
         icon.SetVisible(false);
         ADD_FAILURE() << "no error";
     } catch (const lv::Exception& e) {
         EXPECT_STREQ("Cannot Remove System Shell Notification Icon", e.what());
     }
+    // Never added, nothing to remove.
+    lv::TTrayIcon never;
+    never.SetVisible(true);
+    never.SetVisible(false);
+}
+
+// The shell comes up after the program and announces itself.
+TEST(TrayIconShell, AMainWindowStartedWithoutAShellRunsWithoutABoxAndGetsItsIconLater) {
+    ShellCalls shell;
+    shell.accept = FALSE;
+    DataFolder dir;
+    auto main = std::make_unique<lv::TfrmMain>();
+    EXPECT_FALSE(main->TrayIcon.Added());
+    EXPECT_EQ("欢迎使用Lumivale！", main->mmOutput.Lines().front()) << "the start-up went on";
+
+    shell.accept = TRUE;
+    shell.calls.clear();
+    SendMessageW(main->TrayIcon.Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(main->TrayIcon.Added());
+    ASSERT_EQ(1u, shell.calls.size());
+    EXPECT_EQ(NIM_ADD, shell.calls[0].message);
+    EXPECT_STREQ(L"Lumivale 1.32 by Kestro", shell.calls[0].data.szTip);
+    EXPECT_TRUE(ShowsAnything(shell.calls[0].data.hIcon));
 }
 
 TEST(TrayIconShell, ARestartedTaskbarGetsTheVisibleIconAgain) {
@@ -183,26 +238,6 @@ TEST(TrayIconShell, MinimizeAndRestoreOfTheApplicationWindowGoThroughTheIcon) {
     SendMessageW(lv::App().Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
     ShowWindow(lv::App().Handle(), SW_HIDE);
     EXPECT_EQ("minimize restore ", icon.log);
-}
-
-// Whether any pixel of the icon shows on a white background.
-bool ShowsAnything(HICON icon) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, 16, 16};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
-    bool shows = false;
-    for (int y = 0; y < 16 && !shows; ++y)
-        for (int x = 0; x < 16 && !shows; ++x)
-            shows = (GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF;
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return shows;
 }
 
 class TrayIconOfTheMainWindow : public testing::Test {
