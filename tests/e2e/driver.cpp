@@ -28,6 +28,13 @@
 //                                     longest the window took to answer one message, and how
 //                                     many it answered; exit 1 when TEXT never showed
 //   lvdriver hostaddress -            the first address of the local host name
+//   lvdriver trayhost -               1 or 0: whether the shell's notification area is there
+//                                     (the window Shell_NotifyIcon talks to)
+//   lvdriver notready MS              a notification area that is there but takes no icon, as
+//                                     at log-on before Explorer is ready: for MS ms every
+//                                     Shell_NotifyIcon call fails; then it goes and the real
+//                                     one announces itself (TaskbarCreated). Prints "ready"
+//                                     once it refuses, "gone" at the end
 //   lvdriver pollpopups TITLE MS [N]  act as a pop-up capture for MS ms (or until N are found):
 //                                     every millisecond find the windows with that caption,
 //                                     read control 65535 and close each. Prints "polling",
@@ -285,12 +292,61 @@ int LatePopup(const std::wstring& text, DWORD lateMs) {
     return textIn ? 0 : Fail("taken before its text was in");
 }
 
+// Shell_NotifyIcon finds the notification area by its class, the topmost window first, and
+// hands it the call as WM_COPYDATA: this one answers every call with a refusal.
+int NotReadyTray(DWORD ms) {
+    WNDCLASSW c{};
+    c.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        return m == WM_COPYDATA ? FALSE : DefWindowProcW(h, m, w, l);
+    };
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.lpszClassName = L"Shell_TrayWnd";
+    if (!RegisterClassW(&c))
+        return Fail("cannot register the class");
+    // Wine's own comes up with its desktop process, a moment after the first window: this
+    // one must lie above it.
+    for (int i = 0; i < 100 && !FindWindowW(L"Shell_TrayWnd", nullptr); ++i)
+        Sleep(50);
+    HWND tray = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, c.lpszClassName, L"", WS_POPUP,
+                                0, 0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
+    auto onTop = [tray] {
+        SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
+        return FindWindowW(L"Shell_TrayWnd", nullptr) == tray;
+    };
+    if (!tray || !onTop())
+        return Fail("the stand-in is not the notification area that programs find");
+    Print(L"ready");
+    fflush(stdout);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (!onTop())
+            return Fail("another notification area came above the stand-in");
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    DestroyWindow(tray);
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    Print(L"gone");
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3)
         return Fail("usage: lvdriver COMMAND TITLE [ARG]");
     std::wstring cmd = argv[1], title = argv[2];
+    if (cmd == L"notready")
+        return NotReadyTray(static_cast<DWORD>(_wtoi(title.c_str())));
+    if (cmd == L"trayhost") {
+        Print(FindWindowW(L"Shell_TrayWnd", nullptr) ? L"1" : L"0");
+        return 0;
+    }
     if (cmd == L"hostaddress") {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);

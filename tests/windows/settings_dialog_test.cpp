@@ -108,6 +108,8 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
         set->cbAnimate.SetChecked(false);
         set->cbEnableHotkey.SetChecked(true);
         set->hkSet.SetValue(kCtrlShiftF12Control);
+        EXPECT_TRUE(set->cbNotice.Checked()) << "notifications are on by default";
+        set->cbNotice.SetChecked(false);
         set->btOKClick();
     });
     EXPECT_FALSE(leftOpen);
@@ -119,9 +121,12 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
                                          "AnimateWindow=0\r\n"
                                          "EnableHotkey=1\r\n"
                                          "HotKey=" +
-                                             std::to_string(kCtrlShiftF12Shortcut) + "\r\n");
+                                             std::to_string(kCtrlShiftF12Shortcut) + "\r\n"
+                                         "ArrivalNotice=0\r\n"
+                                         "ShowReceived=0\r\n");
     EXPECT_NE(FriendFile().find("张三"), std::string::npos);
     EXPECT_FALSE(main->CurrentSettings().EnableSound);
+    EXPECT_FALSE(main->CurrentSettings().ArrivalNotice);
     EXPECT_FALSE(lv::App().AnimateWindows());
     EXPECT_EQ(main->MainHotKey().Key(), kCtrlShiftF12Shortcut);
     EXPECT_TRUE(main->MainHotKey().Registered());
@@ -131,6 +136,7 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
         EXPECT_EQ(set->hkSet.Value(), kCtrlShiftF12Control);
         EXPECT_TRUE(set->hkSet.Enabled());
         EXPECT_FALSE(set->cbEnableSound.Checked());
+        EXPECT_FALSE(set->cbNotice.Checked());
     });
 }
 
