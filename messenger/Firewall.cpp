@@ -117,7 +117,8 @@ class Decision {
                 blocked.why = Why::kLocalRulesIgnored;
                 break;
             }
-            if ((r.fromPolicy || localRules) && ForProgram(r) && MoreTelling(Why::kOtherProfile, blocked.why))
+            if ((r.fromPolicy || localRules) && ForProgram(r) &&
+                MoreTelling(Why::kOtherProfile, blocked.why))
                 blocked.why = Why::kOtherProfile;
             else if ((r.fromPolicy || localRules) && (r.profiles & bit) && !r.program.empty() &&
                      SameText(FileName(Trim(r.program)), FileName(program_)) &&
@@ -154,7 +155,8 @@ bool PortsCover(std::wstring_view localPorts, uint16_t port) {
     while (!localPorts.empty()) {
         size_t comma = localPorts.find(L',');
         std::wstring_view item = localPorts.substr(0, comma);
-        localPorts = comma == std::wstring_view::npos ? std::wstring_view{} : localPorts.substr(comma + 1);
+        localPorts =
+            comma == std::wstring_view::npos ? std::wstring_view{} : localPorts.substr(comma + 1);
         size_t dash = item.find(L'-');
         if (dash == std::wstring_view::npos) {
             if (Port(item) == port)
@@ -162,7 +164,8 @@ bool PortsCover(std::wstring_view localPorts, uint16_t port) {
             continue;
         }
         // A keyword such as "RPC-EPMap" has a dash too: no number, no match.
-        std::optional<uint16_t> low = Port(item.substr(0, dash)), high = Port(item.substr(dash + 1));
+        std::optional<uint16_t> low = Port(item.substr(0, dash)),
+                                high = Port(item.substr(dash + 1));
         if (low && high && *low <= port && port <= *high)
             return true;
     }
@@ -198,12 +201,14 @@ std::wstring ExpandRulePath(std::wstring_view path, const Variables& variables) 
     return out;
 }
 
-bool SameProgram(std::wstring_view rulePath, std::wstring_view program, const Variables& variables) {
+bool SameProgram(std::wstring_view rulePath, std::wstring_view program,
+                 const Variables& variables) {
     std::wstring expanded = ExpandRulePath(Trim(rulePath), variables);
     return !program.empty() && SameText(expanded, program);
 }
 
-Verdict Judge(const Snapshot& snapshot, std::wstring_view program, const std::vector<uint16_t>& ports) {
+Verdict Judge(const Snapshot& snapshot, std::wstring_view program,
+              const std::vector<uint16_t>& ports) {
     Verdict verdict;
     verdict.currentProfiles = snapshot.currentProfiles & (kDomain | kPrivate | kPublic);
     if (!snapshot.known || verdict.currentProfiles == 0 || ports.empty() || program.empty())
@@ -244,7 +249,8 @@ std::optional<Rule> ParsePolicyRule(std::wstring_view text) {
     size_t bar = text.find(L'|');
     while (bar != std::wstring_view::npos) {
         size_t next = text.find(L'|', bar + 1);
-        std::wstring_view field = text.substr(bar + 1, next == std::wstring_view::npos ? next : next - bar - 1);
+        std::wstring_view field =
+            text.substr(bar + 1, next == std::wstring_view::npos ? next : next - bar - 1);
         bar = next;
         size_t equals = field.find(L'=');
         if (equals == std::wstring_view::npos)

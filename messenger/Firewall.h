@@ -66,7 +66,7 @@ struct PolicySettings {
 };
 
 struct Snapshot {
-    bool known = false; // false: the firewall could not be read; nothing can be said
+    bool known = false;       // false: the firewall could not be read; nothing can be said
     long currentProfiles = 0; // CurrentProfileTypes: several bits when networks differ
     ProfileSettings local[3]; // domain, private, public
     PolicySettings policy[3];

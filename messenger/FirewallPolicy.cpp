@@ -191,9 +191,9 @@ HRESULT EachRule(INetFwRules* rules, ULONGLONG end,
 std::vector<std::pair<std::wstring, std::wstring>> MachineVariables() {
     // The ones that name the same folder for every account, the service's included.
     static const wchar_t* const kNames[] = {
-        L"SystemRoot",         L"windir",           L"SystemDrive",           L"ProgramFiles",
-        L"ProgramFiles(x86)",  L"ProgramW6432",     L"CommonProgramFiles",    L"CommonProgramFiles(x86)",
-        L"CommonProgramW6432", L"ProgramData",      L"ALLUSERSPROFILE",       L"PUBLIC"};
+        L"SystemRoot",         L"windir",       L"SystemDrive",        L"ProgramFiles",
+        L"ProgramFiles(x86)",  L"ProgramW6432", L"CommonProgramFiles", L"CommonProgramFiles(x86)",
+        L"CommonProgramW6432", L"ProgramData",  L"ALLUSERSPROFILE",    L"PUBLIC"};
     std::vector<std::pair<std::wstring, std::wstring>> variables;
     for (const wchar_t* name : kNames) {
         wchar_t value[MAX_PATH];
@@ -207,7 +207,8 @@ std::vector<std::pair<std::wstring, std::wstring>> MachineVariables() {
 class RegKey {
   public:
     RegKey(HKEY root, const std::wstring& path) {
-        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key_) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key_) !=
+            ERROR_SUCCESS)
             key_ = nullptr;
     }
     RegKey(const RegKey&) = delete;
@@ -220,8 +221,9 @@ class RegKey {
 
     std::optional<bool> Flag(const wchar_t* name) const {
         DWORD value = 0, size = sizeof value, type = 0;
-        if (!key_ || RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                      &size) != ERROR_SUCCESS ||
+        if (!key_ ||
+            RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+                ERROR_SUCCESS ||
             type != REG_DWORD)
             return std::nullopt;
         return value != 0;
@@ -276,15 +278,17 @@ HRESULT TakeAway(INetFwRules* rules, INetFwRule* rule, int serial) {
 
 // Our rule for `program` taken out of the local store, and with `blockRulesToo` every
 // inbound block rule that names it.
-void TakeAwayRules(INetFwRules* rules, const std::wstring& program, bool blockRulesToo, FirewallChange& change) {
+void TakeAwayRules(INetFwRules* rules, const std::wstring& program, bool blockRulesToo,
+                   FirewallChange& change) {
     std::vector<std::pair<std::wstring, std::wstring>> variables = MachineVariables();
     std::vector<ComPtr<INetFwRule>> doomed;
-    HRESULT hr = EachRule(rules, GetTickCount64() + kChangeWithinMs, [&](INetFwRule* r, const Rule& rule) {
-        bool ours = rule.name == kFirewallRuleName;
-        if (rule.inbound && (ours || (blockRulesToo && !rule.allow)) && !rule.program.empty() &&
-            firewall::SameProgram(rule.program, program, variables))
-            doomed.emplace_back(r);
-    });
+    HRESULT hr =
+        EachRule(rules, GetTickCount64() + kChangeWithinMs, [&](INetFwRule* r, const Rule& rule) {
+            bool ours = rule.name == kFirewallRuleName;
+            if (rule.inbound && (ours || (blockRulesToo && !rule.allow)) && !rule.program.empty() &&
+                firewall::SameProgram(rule.program, program, variables))
+                doomed.emplace_back(r);
+        });
     if (FAILED(hr))
         change.result = hr;
     for (const ComPtr<INetFwRule>& rule : doomed) {
@@ -318,7 +322,8 @@ Snapshot ReadFirewall(DWORD milliseconds) {
             FAILED(policy->get_BlockAllInboundTraffic(type, &shieldsUp)) ||
             FAILED(policy->get_DefaultInboundAction(type, &action)))
             return s;
-        s.local[i] = {on != VARIANT_FALSE, shieldsUp != VARIANT_FALSE, action == NET_FW_ACTION_BLOCK};
+        s.local[i] = {on != VARIANT_FALSE, shieldsUp != VARIANT_FALSE,
+                      action == NET_FW_ACTION_BLOCK};
     }
     NET_FW_MODIFY_STATE state = NET_FW_MODIFY_STATE_OK;
     if (SUCCEEDED(policy->get_LocalPolicyModifyState(&state)))
@@ -361,7 +366,8 @@ FirewallChange AllowThroughFirewall(const std::wstring& program, bool publicToo)
     Bstr name(kFirewallRuleName), path(program), group(L"Lumivale"),
         description(L"让其他电脑发来的信息（Lumivale、Samba、旧版Windows，TCP 1139和139）到达"
                     L"msgsvc.exe。由Lumivale安装程序添加，卸载时删除。");
-    long profiles = NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE | (publicToo ? NET_FW_PROFILE2_PUBLIC : 0);
+    long profiles =
+        NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE | (publicToo ? NET_FW_PROFILE2_PUBLIC : 0);
     if (SUCCEEDED(hr))
         hr = rule->put_Name(name.get());
     if (SUCCEEDED(hr))
@@ -420,10 +426,11 @@ HRESULT FindFirewallRule(const std::wstring& program) {
         return FAILED(hr) ? hr : E_POINTER;
     std::vector<std::pair<std::wstring, std::wstring>> variables = MachineVariables();
     bool found = false;
-    hr = EachRule(rules.get(), GetTickCount64() + kChangeWithinMs, [&](INetFwRule*, const Rule& rule) {
-        found = found || (rule.inbound && rule.name == kFirewallRuleName &&
-                          firewall::SameProgram(rule.program, program, variables));
-    });
+    hr = EachRule(rules.get(), GetTickCount64() + kChangeWithinMs,
+                  [&](INetFwRule*, const Rule& rule) {
+                      found = found || (rule.inbound && rule.name == kFirewallRuleName &&
+                                        firewall::SameProgram(rule.program, program, variables));
+                  });
     if (FAILED(hr))
         return hr;
     return found ? S_OK : S_FALSE;

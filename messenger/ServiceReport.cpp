@@ -40,8 +40,9 @@ using firewall::Why;
 
 // The Chinese names Windows gives the network profiles.
 std::string Profiles(long bits) {
-    static const std::pair<long, const char*> kNames[] = {
-        {firewall::kDomain, "域网络"}, {firewall::kPrivate, "专用网络"}, {firewall::kPublic, "公用网络"}};
+    static const std::pair<long, const char*> kNames[] = {{firewall::kDomain, "域网络"},
+                                                          {firewall::kPrivate, "专用网络"},
+                                                          {firewall::kPublic, "公用网络"}};
     std::string names;
     for (const auto& [bit, name] : kNames)
         if (bits & bit)
@@ -82,11 +83,10 @@ std::vector<std::string> FirewallLines(const FirewallFacts& f) {
         reason = "没有允许msgsvc.exe接收信息的规则";
         break;
     }
-    std::string where = v.blockedProfiles == v.currentProfiles
-                            ? ""
-                            : "在" + Profiles(v.blockedProfiles) + "上";
-    std::string rule = "入站规则：程序msgsvc.exe（" + f.program + "），TCP端口" + Ports(f.ports) +
-                       "，允许连接";
+    std::string where =
+        v.blockedProfiles == v.currentProfiles ? "" : "在" + Profiles(v.blockedProfiles) + "上";
+    std::string rule =
+        "入站规则：程序msgsvc.exe（" + f.program + "），TCP端口" + Ports(f.ports) + "，允许连接";
     std::string fix;
     if (v.byPolicy)
         fix = "这台电脑的防火墙由组策略管理：请网络管理员在组策略里添加" + rule +
@@ -96,7 +96,8 @@ std::vector<std::string> FirewallLines(const FirewallFacts& f) {
               "“阻止所有传入连接”（需要管理员权限）。";
     else
         fix = "解决办法：重新运行Lumivale安装程序，勾选“允许Lumivale通过Windows防火墙接收信息”"
-              "（需要管理员确认一次）；或者请网络管理员添加" + rule + "。";
+              "（需要管理员确认一次）；或者请网络管理员添加" +
+              rule + "。";
     return {"Windows防火墙" + where + "挡住了其他电脑发给msgsvc.exe的信息：" + reason +
                 "。现在收不到其他电脑发来的信息！",
             fix};
@@ -112,7 +113,8 @@ bool Port139HeldAsUsual(const ServiceFacts& facts) {
 std::vector<std::string> ServiceProblemLines(const ServiceFacts& facts) {
     if (!facts.badAddress.empty())
         return {"收不到信息！msgsvc.ini里的Address=" + facts.badAddress +
-                    "不是a.b.c.d形式的IPv4地址，msgsvc.exe无法启动。请改正msgsvc.ini后重新运行Lumivale。",
+                    "不是a.b.c.d形式的IPv4地址，msgsvc.exe无法启动。请改正msgsvc."
+                    "ini后重新运行Lumivale。",
                 kWhereTheFixIs};
     const bool blocked = facts.firewall.verdict.state == Verdict::State::kBlocked;
     std::vector<std::string> lines;
@@ -135,9 +137,10 @@ std::vector<std::string> ServiceProblemLines(const ServiceFacts& facts) {
         line += "。";
         if (usual) {
             lines.push_back(line + "这是Windows电脑的常见情况，此提示只显示这一次。");
-            lines.push_back("只有要接收旧版Windows或Samba发往139的信息时才需要处理（需要管理员权限），"
-                            "办法见帮助（主菜单→帮助，即README.TXT“八、收不到信息怎么办”）："
-                            "关闭“TCP/IP上的NetBIOS”，或在每台电脑的msgsvc.ini里设置同一个其他的Port=。");
+            lines.push_back(
+                "只有要接收旧版Windows或Samba发往139的信息时才需要处理（需要管理员权限），"
+                "办法见帮助（主菜单→帮助，即README.TXT“八、收不到信息怎么办”）："
+                "关闭“TCP/IP上的NetBIOS”，或在每台电脑的msgsvc.ini里设置同一个其他的Port=。");
         } else {
             lines.push_back(line);
             lines.push_back(kWhereTheFixIs);

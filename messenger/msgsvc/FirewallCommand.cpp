@@ -38,7 +38,8 @@ bool IsFirewallRequest(int argc, wchar_t** argv) {
     return argc >= 2 && Is(argv[1], L"/firewall");
 }
 
-int RunFirewallRequest(int argc, wchar_t** argv, const std::function<void(const std::string&)>& log) {
+int RunFirewallRequest(int argc, wchar_t** argv,
+                       const std::function<void(const std::string&)>& log) {
     if (argc < 4 || argv[3][0] == L'\0')
         return kNotUnderstood;
     const std::wstring program = argv[3];
@@ -46,7 +47,9 @@ int RunFirewallRequest(int argc, wchar_t** argv, const std::function<void(const 
     if (Is(argv[2], L"allow")) {
         bool publicToo = argc > 4 && Is(argv[4], L"public");
         FirewallChange change = AllowThroughFirewall(program, publicToo);
-        log(what + (publicToo ? "domain, private and public networks; " : "domain and private networks; ") +
+        log(what +
+            (publicToo ? "domain, private and public networks; "
+                       : "domain and private networks; ") +
             Said(change));
         return change.added && SUCCEEDED(change.result) ? kDone : kFailed;
     }
@@ -57,7 +60,9 @@ int RunFirewallRequest(int argc, wchar_t** argv, const std::function<void(const 
     }
     if (Is(argv[2], L"check")) {
         HRESULT hr = FindFirewallRule(program);
-        log(what + (hr == S_OK ? "the rule is there" : hr == S_FALSE ? "no rule" : "cannot tell (" + Hex(hr) + ")"));
+        log(what + (hr == S_OK      ? "the rule is there"
+                    : hr == S_FALSE ? "no rule"
+                                    : "cannot tell (" + Hex(hr) + ")"));
         return hr == S_OK ? kDone : hr == S_FALSE ? kNoRule : kFailed;
     }
     return kNotUnderstood;

@@ -13,6 +13,7 @@ namespace lv::messenger {
 bool IsFirewallRequest(int argc, wchar_t** argv);
 
 // Carries out the request; one line for msgsvc.exe's log says what was done.
-int RunFirewallRequest(int argc, wchar_t** argv, const std::function<void(const std::string&)>& log);
+int RunFirewallRequest(int argc, wchar_t** argv,
+                       const std::function<void(const std::string&)>& log);
 
 } // namespace lv::messenger

@@ -71,8 +71,8 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
     const Case cases[] = {
         {"a fresh PC: no rule, default block", [](Snapshot&) {}, State::kBlocked, Why::kNoAllowRule,
          kPrivate},
-        {"the installer's rule on a private network", [](Snapshot& s) { s.rules = {InstallersRule()}; },
-         State::kOpen},
+        {"the installer's rule on a private network",
+         [](Snapshot& s) { s.rules = {InstallersRule()}; }, State::kOpen},
         {"a dismissed prompt's block rules beat the installer's allow rule",
          [](Snapshot& s) {
              s.rules = DismissedPrompt(kPrivate);
@@ -85,15 +85,17 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
              s.rules.push_back(InstallersRule());
          },
          State::kOpen},
-        {"a UDP allow rule carries no TCP", [](Snapshot& s) { s.rules = {ProgramRule(true, kPrivate, 17)}; },
-         State::kBlocked, Why::kNoAllowRule, kPrivate},
+        {"a UDP allow rule carries no TCP",
+         [](Snapshot& s) { s.rules = {ProgramRule(true, kPrivate, 17)}; }, State::kBlocked,
+         Why::kNoAllowRule, kPrivate},
         {"an allow rule for private networks while the network is public",
          [](Snapshot& s) {
              s.currentProfiles = kPublic;
              s.rules = {ProgramRule(true, kPrivate)};
          },
          State::kBlocked, Why::kOtherProfile, kPublic},
-        {"... or a domain network", [](Snapshot& s) {
+        {"... or a domain network",
+         [](Snapshot& s) {
              s.currentProfiles = kDomain;
              s.rules = {ProgramRule(true, kPrivate)};
          },
@@ -104,18 +106,19 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
              s.rules = {InstallersRule()};
          },
          State::kBlocked, Why::kOtherProfile, kPublic},
-        {"NET_FW_PROFILE2_ALL takes in the public network", [](Snapshot& s) {
+        {"NET_FW_PROFILE2_ALL takes in the public network",
+         [](Snapshot& s) {
              s.currentProfiles = kPublic;
              s.rules = {ProgramRule(true, kAllProfiles)};
          },
          State::kOpen},
-        {"a port rule for both ports, any program", [](Snapshot& s) { s.rules = {PortRule(L"139,1139")}; },
-         State::kOpen},
+        {"a port rule for both ports, any program",
+         [](Snapshot& s) { s.rules = {PortRule(L"139,1139")}; }, State::kOpen},
         {"a port range", [](Snapshot& s) { s.rules = {PortRule(L"1100-1200")}; }, State::kOpen},
-        {"one open port is enough (peers try both)", [](Snapshot& s) { s.rules = {PortRule(L"1139")}; },
-         State::kOpen},
-        {"a rule for other ports", [](Snapshot& s) { s.rules = {PortRule(L"445")}; }, State::kBlocked,
-         Why::kNoAllowRule, kPrivate},
+        {"one open port is enough (peers try both)",
+         [](Snapshot& s) { s.rules = {PortRule(L"1139")}; }, State::kOpen},
+        {"a rule for other ports", [](Snapshot& s) { s.rules = {PortRule(L"445")}; },
+         State::kBlocked, Why::kNoAllowRule, kPrivate},
         {"Windows' own 139 rule is for System, not msgsvc.exe",
          [](Snapshot& s) {
              Rule r = PortRule(L"139");
@@ -123,14 +126,15 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
              s.rules = {r};
          },
          State::kBlocked, Why::kNoAllowRule, kPrivate},
-        {"a service's rule is no program's", [](Snapshot& s) {
+        {"a service's rule is no program's",
+         [](Snapshot& s) {
              Rule r = PortRule(L"1139");
              r.service = L"lanmanserver";
              s.rules = {r};
          },
          State::kBlocked, Why::kNoAllowRule, kPrivate},
-        {"any protocol takes every port", [](Snapshot& s) { s.rules = {ProgramRule(true, kPrivate, kAnyProtocol)}; },
-         State::kOpen},
+        {"any protocol takes every port",
+         [](Snapshot& s) { s.rules = {ProgramRule(true, kPrivate, kAnyProtocol)}; }, State::kOpen},
         {"a disabled rule and an outbound one count for nothing",
          [](Snapshot& s) {
              Rule off = InstallersRule(), out = InstallersRule();
@@ -153,25 +157,30 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
              s.rules = {block, InstallersRule()};
          },
          State::kBlocked, Why::kBlockRule, kPrivate},
-        {"the firewall off for the network in force", [](Snapshot& s) {
+        {"the firewall off for the network in force",
+         [](Snapshot& s) {
              s.local[1].enabled = false;
              s.rules = DismissedPrompt(kAllProfiles);
          },
          State::kOpen},
-        {"off for another network only", [](Snapshot& s) { s.local[0].enabled = false; }, State::kBlocked,
-         Why::kNoAllowRule, kPrivate},
-        {"default inbound action allow", [](Snapshot& s) { s.local[1].defaultBlock = false; }, State::kOpen},
-        {"shields up stops even allowed programs", [](Snapshot& s) {
+        {"off for another network only", [](Snapshot& s) { s.local[0].enabled = false; },
+         State::kBlocked, Why::kNoAllowRule, kPrivate},
+        {"default inbound action allow", [](Snapshot& s) { s.local[1].defaultBlock = false; },
+         State::kOpen},
+        {"shields up stops even allowed programs",
+         [](Snapshot& s) {
              s.local[1].blockAllInbound = true;
              s.rules = {InstallersRule()};
          },
          State::kBlocked, Why::kBlockAll, kPrivate},
-        {"shields up set by group policy", [](Snapshot& s) {
+        {"shields up set by group policy",
+         [](Snapshot& s) {
              s.policy[1].blockAllInbound = true;
              s.rules = {InstallersRule()};
          },
          State::kBlocked, Why::kBlockAll, kPrivate, true},
-        {"policy switches the firewall on over a local off", [](Snapshot& s) {
+        {"policy switches the firewall on over a local off",
+         [](Snapshot& s) {
              s.local[1].enabled = false;
              s.policy[1].enabled = true;
          },
@@ -201,9 +210,10 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
          },
          State::kBlocked, Why::kLocalRulesIgnored, kPrivate, true},
         {"no allow rule anywhere, local rules not merged: only IT can open it",
-         [](Snapshot& s) { s.policy[1].localRules = false; }, State::kBlocked, Why::kNoAllowRule, kPrivate,
-         true},
-        {"policy's block rule", [](Snapshot& s) {
+         [](Snapshot& s) { s.policy[1].localRules = false; }, State::kBlocked, Why::kNoAllowRule,
+         kPrivate, true},
+        {"policy's block rule",
+         [](Snapshot& s) {
              Rule block = ProgramRule(false, kAllProfiles);
              block.fromPolicy = true;
              s.rules = {block, InstallersRule()};
@@ -225,13 +235,15 @@ TEST(FirewallVerdict, TheStatesWindowsPcsAreIn) {
              s.rules = {r};
          },
          State::kOpen},
-        {"a rule for the copy in another folder", [](Snapshot& s) {
+        {"a rule for the copy in another folder",
+         [](Snapshot& s) {
              Rule r = InstallersRule();
              r.program = L"D:\\Lumivale\\msgsvc.exe";
              s.rules = {r};
          },
          State::kBlocked, Why::kOtherPath, kPrivate},
-        {"authenticated connections only", [](Snapshot& s) {
+        {"authenticated connections only",
+         [](Snapshot& s) {
              Rule r = InstallersRule();
              r.secure = true;
              s.rules = {r};
@@ -280,22 +292,35 @@ TEST(FirewallRules, LocalPortsAsRulesWriteThem) {
         uint16_t port;
         bool covered;
     } cases[] = {
-        {L"", 1139, true},          {L"*", 139, true},           {L"Any", 139, true},
-        {L"139,1139", 1139, true},  {L" 139 , 1139 ", 139, true}, {L"139,1139", 445, false},
-        {L"1000-2000", 1139, true}, {L"1000-2000", 139, false},   {L"1139-1130", 1135, false},
-        {L"139-139", 139, true},    {L"RPC", 139, false},         {L"RPC-EPMap", 139, false},
-        {L"65536", 0, false},       {L"1139x", 1139, false},      {L"445,1100-1200", 1139, true},
+        {L"", 1139, true},
+        {L"*", 139, true},
+        {L"Any", 139, true},
+        {L"139,1139", 1139, true},
+        {L" 139 , 1139 ", 139, true},
+        {L"139,1139", 445, false},
+        {L"1000-2000", 1139, true},
+        {L"1000-2000", 139, false},
+        {L"1139-1130", 1135, false},
+        {L"139-139", 139, true},
+        {L"RPC", 139, false},
+        {L"RPC-EPMap", 139, false},
+        {L"65536", 0, false},
+        {L"1139x", 1139, false},
+        {L"445,1100-1200", 1139, true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PortsCover(c.ports, c.port), c.covered) << std::string(c.ports, c.ports + wcslen(c.ports));
+        EXPECT_EQ(PortsCover(c.ports, c.port), c.covered)
+            << std::string(c.ports, c.ports + wcslen(c.ports));
 
     std::vector<std::pair<std::wstring, std::wstring>> vars = {{L"SystemRoot", L"C:\\Windows"}};
     EXPECT_EQ(ExpandRulePath(L"%systemroot%\\a.exe", vars), L"C:\\Windows\\a.exe");
     EXPECT_EQ(ExpandRulePath(L"%USERPROFILE%\\a.exe", vars), L"%USERPROFILE%\\a.exe");
     EXPECT_EQ(ExpandRulePath(L"%X%%SystemRoot%", vars), L"%X%C:\\Windows");
     EXPECT_EQ(ExpandRulePath(L"100%\\a.exe", vars), L"100%\\a.exe");
-    EXPECT_TRUE(SameProgram(L"\"C:\\Users\\BOB\\AppData\\Local\\Lumivale\\msgsvc.exe\"", kProgram, vars));
-    EXPECT_FALSE(SameProgram(L"C:\\Users\\Bob\\AppData\\Local\\Lumivale\\msgsvc.exe.bak", kProgram, vars));
+    EXPECT_TRUE(
+        SameProgram(L"\"C:\\Users\\BOB\\AppData\\Local\\Lumivale\\msgsvc.exe\"", kProgram, vars));
+    EXPECT_FALSE(
+        SameProgram(L"C:\\Users\\Bob\\AppData\\Local\\Lumivale\\msgsvc.exe.bak", kProgram, vars));
 }
 
 TEST(FirewallRules, GroupPolicyRuleStrings) {
@@ -314,9 +339,10 @@ TEST(FirewallRules, GroupPolicyRuleStrings) {
     EXPECT_TRUE(example->secure);
 
     // How IT would write ours: two profiles, both ports, a variable in the path.
-    auto ours = ParsePolicyRule(L"v2.30|Action=Allow|Active=TRUE|Dir=In|Protocol=6|Profile=Domain|"
-                                L"Profile=Private|LPort=1139|LPort=139|LPort2_10=1180-1190|"
-                                L"App=%USERPROFILE%\\AppData\\Local\\Lumivale\\msgsvc.exe|Name=Lumivale|");
+    auto ours =
+        ParsePolicyRule(L"v2.30|Action=Allow|Active=TRUE|Dir=In|Protocol=6|Profile=Domain|"
+                        L"Profile=Private|LPort=1139|LPort=139|LPort2_10=1180-1190|"
+                        L"App=%USERPROFILE%\\AppData\\Local\\Lumivale\\msgsvc.exe|Name=Lumivale|");
     ASSERT_TRUE(ours);
     EXPECT_EQ(ours->profiles, kDomain | kPrivate);
     EXPECT_TRUE(PortsCover(ours->localPorts, 139) && PortsCover(ours->localPorts, 1185));
@@ -334,8 +360,9 @@ TEST(FirewallRules, GroupPolicyRuleStrings) {
     EXPECT_TRUE(bypass->secure);
     EXPECT_FALSE(ParsePolicyRule(L"v2.10|Action=Allow|Dir=Out|")->inbound);
 
-    for (const wchar_t* bad : {L"", L"Action=Allow|Dir=In|", L"v2.10|Dir=In|", L"v2.10|Action=Allow|",
-                               L"v2.10|Action=Maybe|Dir=In|", L"v2.10|Action=Allow|Dir=In|Protocol=x|"})
+    for (const wchar_t* bad :
+         {L"", L"Action=Allow|Dir=In|", L"v2.10|Dir=In|", L"v2.10|Action=Allow|",
+          L"v2.10|Action=Maybe|Dir=In|", L"v2.10|Action=Allow|Dir=In|Protocol=x|"})
         EXPECT_FALSE(ParsePolicyRule(bad)) << std::string(bad, bad + wcslen(bad));
 }
 

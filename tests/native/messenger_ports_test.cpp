@@ -79,10 +79,19 @@ TEST(MessengerPorts, ProblemLinesNameAddressPortReasonAndTheFix) {
          F("", P(139, false, "0.0.0.0", why::kNoRight), P(1139, false, "0.0.0.0", why::kInUse)),
          {"收不到信息", "没有使用权限", "备用端口1139（本机所有地址）也不能用"},
          true},
-        {"no such address", F("", P(1180, false, "10.9.9.9", why::kNoAddress), {}), {"本机没有这个地址"}, true},
-        {"silence", F("", P(1180, false, "127.0.0.1", why::kNoAnswer), {}), {"msgsvc.exe没有应答"}, true},
+        {"no such address",
+         F("", P(1180, false, "10.9.9.9", why::kNoAddress), {}),
+         {"本机没有这个地址"},
+         true},
+        {"silence",
+         F("", P(1180, false, "127.0.0.1", why::kNoAnswer), {}),
+         {"msgsvc.exe没有应答"},
+         true},
         {"another error", F("", P(1180, false, "127.0.0.1", 10065), {}), {"错误代码10065"}, true},
-        {"bad msgsvc.ini", F("localhost", fine, {}), {"收不到信息", "msgsvc.ini", "Address=localhost"}, true},
+        {"bad msgsvc.ini",
+         F("localhost", fine, {}),
+         {"收不到信息", "msgsvc.ini", "Address=localhost"},
+         true},
     };
     for (const Case& c : cases) {
         std::vector<std::string> lines = ServiceProblemLines(c.facts);
@@ -120,12 +129,14 @@ TEST(MessengerPorts, Port139HeldIsToldOnceAnyOtherTroubleEveryTime) {
         bool usual;
     } cases[] = {
         {"139 held, 1139 receives", F("", held, fallback), true},
-        {"NetBIOS answers at one address", F("", P(139, false, "192.168.1.20", why::kOtherHolder), fallback), true},
+        {"NetBIOS answers at one address",
+         F("", P(139, false, "192.168.1.20", why::kOtherHolder), fallback), true},
         {"139 free", F("", P(139, true), fallback), false},
         {"a port set by hand, with a fallback of its own",
          F("", P(1180, false, "0.0.0.0", why::kInUse), P(1181, true)), false},
         {"139 set by hand, no fallback", F("", held, {}), false},
-        {"the fallback cannot be had either", F("", held, P(1139, false, "0.0.0.0", why::kInUse)), false},
+        {"the fallback cannot be had either", F("", held, P(1139, false, "0.0.0.0", why::kInUse)),
+         false},
         {"bad msgsvc.ini", F("x", held, fallback), false},
     };
     for (Case& c : cases) {
@@ -152,7 +163,8 @@ TEST(MessengerPorts, AClosedFirewallIsSaidAndNothingClaimsMessagesArrive) {
     EXPECT_EQ(lines[0].rfind("Windows防火墙", 0), 0u);
     EXPECT_TRUE(Has(lines, "阻止msgsvc.exe的规则") && Has(lines, "收不到其他电脑发来的信息"));
     EXPECT_TRUE(Has(lines, "允许Lumivale通过Windows防火墙接收信息"));
-    EXPECT_TRUE(Has(lines, "程序msgsvc.exe（C:\\Users\\Bob\\AppData\\Local\\Lumivale\\msgsvc.exe），TCP端口1139和139"));
+    EXPECT_TRUE(Has(lines, "程序msgsvc.exe（C:\\Users\\Bob\\AppData\\Local\\Lumivale\\msgsvc."
+                           "exe），TCP端口1139和139"));
     EXPECT_FALSE(Has(lines, "照常收到"));
     EXPECT_TRUE(Has(lines, "备用端口1139")); // the first time, 139 is still named
 
@@ -172,12 +184,22 @@ TEST(MessengerPorts, AClosedFirewallIsSaidAndNothingClaimsMessagesArrive) {
         std::vector<std::string> parts;
         std::vector<std::string> absent;
     } cases[] = {
-        {"only the public network of two", Blocked(Why::kOtherProfile, kPublic, kPrivate | kPublic),
-         {"Windows防火墙在公用网络上挡住", "不用于当前的专用网络和公用网络", "安装程序"}, {}},
-        {"every network in force", Blocked(Why::kOtherProfile, kPublic, kPublic), {"Windows防火墙挡住"}, {"在公用网络上"}},
-        {"shields up", Blocked(Why::kBlockAll), {"阻止所有传入连接", "Windows安全中心"}, {"安装程序"}},
-        {"group policy", Blocked(Why::kLocalRulesIgnored, kDomain, kDomain, true),
-         {"组策略", "网络管理员", "TCP端口1139和139"}, {"安装程序"}},
+        {"only the public network of two",
+         Blocked(Why::kOtherProfile, kPublic, kPrivate | kPublic),
+         {"Windows防火墙在公用网络上挡住", "不用于当前的专用网络和公用网络", "安装程序"},
+         {}},
+        {"every network in force",
+         Blocked(Why::kOtherProfile, kPublic, kPublic),
+         {"Windows防火墙挡住"},
+         {"在公用网络上"}},
+        {"shields up",
+         Blocked(Why::kBlockAll),
+         {"阻止所有传入连接", "Windows安全中心"},
+         {"安装程序"}},
+        {"group policy",
+         Blocked(Why::kLocalRulesIgnored, kDomain, kDomain, true),
+         {"组策略", "网络管理员", "TCP端口1139和139"},
+         {"安装程序"}},
         {"no rule", Blocked(Why::kNoAllowRule), {"没有允许msgsvc.exe"}, {}},
     };
     for (Case& c : cases) {
@@ -198,4 +220,3 @@ TEST(MessengerPorts, AClosedFirewallIsSaidAndNothingClaimsMessagesArrive) {
 }
 
 } // namespace
-
