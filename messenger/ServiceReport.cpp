@@ -94,6 +94,13 @@ std::vector<std::string> FirewallLines(const FirewallFacts& f) {
     else if (v.why == Why::kBlockAll)
         fix = "解决办法：在“Windows安全中心→防火墙和网络保护”里打开当前的网络，取消"
               "“阻止所有传入连接”（需要管理员权限）。";
+    else if (v.why == Why::kOtherProfile && (v.blockedProfiles & firewall::kPublic))
+        // Windows makes every new network public until the user says otherwise.
+        fix = "解决办法：办公室或家里的网络请设为专用网络（设置→网络和Internet→属性→网络配置文件"
+              "类型→专用网络）；或者重新运行Lumivale安装程序，勾选“在公用网络（咖啡馆、机场等）上也"
+              "允许”（需要管理员"
+              "确认一次）；或者请网络管理员添加" +
+              rule + "。";
     else
         fix = "解决办法：重新运行Lumivale安装程序，勾选“允许Lumivale通过Windows防火墙接收信息”"
               "（需要管理员确认一次）；或者请网络管理员添加" +

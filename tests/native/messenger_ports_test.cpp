@@ -186,7 +186,8 @@ TEST(MessengerPorts, AClosedFirewallIsSaidAndNothingClaimsMessagesArrive) {
     } cases[] = {
         {"only the public network of two",
          Blocked(Why::kOtherProfile, kPublic, kPrivate | kPublic),
-         {"Windows防火墙在公用网络上挡住", "不用于当前的专用网络和公用网络", "安装程序"},
+         {"Windows防火墙在公用网络上挡住", "不用于当前的专用网络和公用网络", "设为专用网络",
+          "在公用网络（咖啡馆、机场等）上也允许"},
          {}},
         {"every network in force",
          Blocked(Why::kOtherProfile, kPublic, kPublic),
