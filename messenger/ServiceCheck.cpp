@@ -86,7 +86,7 @@ std::vector<uint32_t> ArrivalAddresses(const ServiceConfig& config) {
     uint32_t configured = ParseIpv4(config.address).value_or(0);
     if (configured != 0)
         return {configured};
-    std::vector<uint32_t> result{kLoopback};
+    std::vector<uint32_t> result;
     char name[256] = {};
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -101,6 +101,10 @@ std::vector<uint32_t> ArrivalAddresses(const ServiceConfig& config) {
         }
         freeaddrinfo(found);
     }
+    // Loopback last: a report names the first address not reached, and the one peers use
+    // tells the user more than 127.0.0.1.
+    if (std::find(result.begin(), result.end(), kLoopback) == result.end())
+        result.push_back(kLoopback);
     return result;
 }
 

@@ -17,7 +17,7 @@ namespace lv::messenger {
 bool MessengerAnswers(uint32_t address, uint16_t port, unsigned timeoutMs);
 
 // Where peers' messages come to, host order: the configured address, or for 0.0.0.0 every
-// address the machine's name has, and 127.0.0.1.
+// address the machine's name has, and last 127.0.0.1.
 std::vector<uint32_t> ArrivalAddresses(const ServiceConfig& config);
 
 // The Winsock error of an exclusive bind to address:port (host order); 0 when it could be

@@ -1,8 +1,10 @@
 #pragma once
 // What Lumivale writes in the status area when messages cannot reach msgsvc.exe: which
-// address and port could not be used, why in plain words, and where the fix is described.
-// Portable so that every wording can be tested without Windows; the facts come from
-// ServiceCheck.h.
+// address and port could not be used, or that Windows Firewall stops them, why in plain
+// words, and where the fix is described. Portable so that every wording can be tested
+// without Windows; the facts come from ServiceCheck.h and FirewallPolicy.h.
+#include "messenger/Firewall.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,12 +27,30 @@ struct PortFacts {
     int reason = why::kNoAnswer; // a why:: value or another Winsock error code
 };
 
+// The firewall's verdict and what its wording names, as GBK text.
+struct FirewallFacts {
+    firewall::Verdict verdict;
+    std::string program;         // msgsvc.exe's full path
+    std::string otherPath;       // verdict.otherPath
+    std::vector<uint16_t> ports; // the ports the rule must open, as msgsvc.ini sets them
+};
+
 struct ServiceFacts {
     std::string badAddress; // msgsvc.ini's Address as written, when it is no IPv4 address
     PortFacts port, fallback;
+    FirewallFacts firewall;
+    // Port 139 held with the fallback receiving has been told for this installation
+    // (Lumivale.ini [Service] Port139Told).
+    bool port139Told = false;
 };
 
-// GBK lines for the status area; none when messages arrive on the port.
+// Port 139 held (on Windows by NetBIOS) while msgsvc.exe receives on the fallback: how a
+// Windows PC is by default, so it is said the first time it is found and never again. A
+// port that cannot be used at all, or one set by hand, is said at every start.
+bool Port139HeldAsUsual(const ServiceFacts& facts);
+
+// GBK lines for the status area; none when messages arrive and the firewall lets them in
+// (or cannot be read).
 std::vector<std::string> ServiceProblemLines(const ServiceFacts& facts);
 
 } // namespace lv::messenger

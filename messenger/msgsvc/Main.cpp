@@ -6,11 +6,12 @@
 // output and to the log file if one is set; no message box, because the service is usually started
 // unattended.
 // msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
-// ended.
+// ended. msgsvc.exe /firewall allow|remove|check PATH (FirewallCommand.h): 0, 5, 6 or 7.
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageWindow.h"
+#include "messenger/msgsvc/FirewallCommand.h"
 #include "messenger/msgsvc/Listener.h"
 #include "messenger/msgsvc/LogQueue.h"
 #include "messenger/msgsvc/Popup.h"
@@ -243,6 +244,13 @@ int Run(Service& service) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (auto program = StopRequest(__argc, __wargv, lv::ExecutablePath()))
         return StopServicesRunningFrom(*program) ? 0 : 4;
+    if (IsFirewallRequest(__argc, __wargv)) {
+        std::wstring logPath = LogPath(ReadServiceConfig(ReadServiceIni()).log);
+        return RunFirewallRequest(__argc, __wargv, [&logPath](const std::string& line) {
+            if (!logPath.empty())
+                AppendLines(logPath, {Now() + " " + line});
+        });
+    }
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     std::wstring logPath = LogPath(config.log);
     EnableCaptureNotices(config.notify);

@@ -63,6 +63,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -142,10 +143,24 @@ HWND FindOne(const std::wstring& title) {
     return all.empty() ? nullptr : all.front();
 }
 
+BOOL CALLBACK FindById(HWND h, LPARAM p) {
+    auto* found = reinterpret_cast<std::pair<int, HWND>*>(p);
+    if (GetDlgCtrlID(h) != found->first)
+        return TRUE;
+    found->second = h;
+    return FALSE;
+}
+
+// A direct child by ID, else the first descendant with it: a page's controls sit in a
+// dialog inside the window (the installer's pages).
 HWND Child(HWND top, int id) {
     if (id == 0)
         return top;
-    return GetDlgItem(top, id);
+    if (HWND direct = GetDlgItem(top, id))
+        return direct;
+    std::pair<int, HWND> found{id, nullptr};
+    EnumChildWindows(top, FindById, reinterpret_cast<LPARAM>(&found));
+    return found.second;
 }
 
 int Fail(const char* what) {

@@ -27,6 +27,11 @@ check "zip lists exactly the five files" test "$(cmake -E tar tf "$zip" | LC_ALL
 log="$build/package/_CPack_Packages/win64/NSIS/makensis.log"
 check "makensis log present and complete" grep -q "^Total size:" "$log"
 check "makensis reported no warnings" bash -c '! grep -qiE "^[0-9]+ warnings?:|warning:" "$1"' _ "$log"
+# The script the installer was built from: the firewall page (its behaviour is
+# test_installer.sh's) and the silent option IT departments use.
+nsi="$build/package/_CPack_Packages/win64/NSIS/project.nsi"
+check "installer has the firewall page" grep -q '^Page custom FirewallPage FirewallPageLeave' "$nsi"
+check "installer reads /FIREWALL" grep -qF '${GetOptions} $0 "/FIREWALL" $1' "$nsi"
 
 (cd "$tmp" && cmake -E tar xf "$zip")
 check "README.TXT is the program's" cmp -s "$tmp/README.TXT" "$(dirname "$0")/../../app/README.TXT"

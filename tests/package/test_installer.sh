@@ -4,6 +4,10 @@
 # an update keeps the user's msgsvc.ini; the silent uninstall removes the programs (ending
 # the running msgsvc.exe) and keeps the user's files; /DELETEDATA removes those too. A
 # msgsvc.exe that runs from another folder is left running by the update and the uninstall.
+# Windows Firewall: the page offers the rule ticked; /S leaves the firewall alone, /S
+# /FIREWALL runs the elevated step and still ends with 0 where the firewall cannot be
+# changed (Wine runs "runas" as a plain start; its INetFwPolicy2 enumerates no rules), and the
+# uninstall then runs the removal. What msgsvc.exe /firewall did is in its log.
 source "$LV_SRC/tests/e2e/lib.sh"
 : "${LV_PACKAGE:?}"
 setup="$LV_PACKAGE/Lumivale-1.32-win64-setup.exe"
@@ -18,6 +22,45 @@ app="${user_dir}AppData/Local/Lumivale"
 menu="${user_dir}AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumivale"
 uninst_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivale'
 check "fresh prefix: nothing installed" test ! -e "$app"
+
+# The installer's window; its caption ends in a blank on some pages.
+setup_title() {
+  local t
+  for t in "Lumivale 1.32 安装" "Lumivale 1.32 安装 "; do
+    [ "$(lv_driver count "$t")" -gt 0 ] 2>/dev/null && { printf '%s' "$t"; return 0; }
+  done
+  return 1
+}
+# setup_page HEADER: waits until the installer shows the page with that header.
+setup_page() {
+  local _ t
+  for _ in $(seq 100); do
+    t=$(setup_title) && [ "$(lv_driver text "$t" 1037)" == "$1" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# The firewall page, as a user sees it: ticked, public networks not, cancelled there.
+lv_start "$setup"
+setup_pid=$LV_PID
+check "the installer shows the folder page" setup_page "选择安装位置"
+lv_driver click "$(setup_title)" 1 >/dev/null
+check "next comes the firewall page" setup_page "Windows防火墙"
+title=$(setup_title)
+check_eq "its box is ticked" 1 "$(lv_driver checked "$title" 1201)"
+check "and says what it does" grep -q "允许Lumivale通过Windows防火墙接收信息" <<<"$(lv_driver text "$title" 1201)"
+check_eq "public networks are not ticked" 0 "$(lv_driver checked "$title" 1202)"
+check "it names the rule IT would add" grep -q "程序msgsvc.exe，入站TCP端口1139和139" <<<"$(lv_driver statics "$title")"
+lv_window_shot "$title" "$LV_DIR/installer-firewall.png"
+lv_driver click "$title" 1201 >/dev/null
+sleep 0.5
+check_eq "unticked, the public box goes grey" 0 "$(lv_driver enabled "$title" 1202)"
+lv_driver click "$title" 2 >/dev/null
+check "cancel asks first" lv_driver wait "dialog:$title" 10000
+lv_driver click "dialog:$title" 6 >/dev/null
+lv_wait_exit "$setup_pid" 20
+check "a cancelled installation leaves nothing" test ! -e "$app"
 
 # run_setup ARGS: runs the installer and waits for it (it is a normal program until it ends).
 run_setup() { timeout 120 "$WINE64" "$setup" "$@" >/dev/null 2>&1 </dev/null; }
@@ -43,9 +86,14 @@ check_eq "Start-menu entries" "Lumivale.lnk 使用说明.lnk 卸载 Lumivale.lnk
 reg=$("$WINE64" reg query "$uninst_key" 2>/dev/null | tr -d '\r')
 check "Add/Remove Programs entry (per user)" grep -q "DisplayName.*Lumivale 1.32" <<<"$reg"
 check "its quiet uninstall command" grep -qF 'Uninstall.exe" /S' <<<"$reg"
+check "/S alone leaves the firewall alone" bash -c '! grep -q FirewallRule <<<"$1"' _ "$reg"
 
-# The user's files: the service on loopback and a port of this test's own, two friends.
-printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=%s\r\n' "$PORT" >"$app/msgsvc.ini"
+# The user's files: the service on loopback and a port of this test's own, logging outside
+# the folder (msgsvc.exe /firewall writes there too), two friends.
+fwlog="$LV_DIR/msgsvc.log"
+rm -f "$fwlog"
+win_fwlog=$("$WINE64" winepath -w "$fwlog" 2>/dev/null | tr -d '\r')
+printf '[Messenger]\r\nAddress=127.0.0.1\r\nPort=%s\r\nLog=%s\r\n' "$PORT" "$win_fwlog" >"$app/msgsvc.ini"
 printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(printf '张三' | iconv -t GBK)" \
   "$(printf '李四' | iconv -t GBK)" 127.0.0.2 "$(printf '王五' | iconv -t GBK)" PC-WANG >"$app/FRIENDS.DAT"
 printf 'sent\r\n' >"$app/send.txt"
@@ -79,9 +127,15 @@ other_pid=$LV_PID
 for _ in $(seq 100); do listening "$OTHER_PORT" && break; sleep 0.2; done
 check "the other folder's msgsvc.exe listens" listening "$OTHER_PORT"
 
-# An update over the running service: replaces the programs, keeps the user's msgsvc.ini.
-run_setup /S
-check_eq "update's exit code" 0 "$?"
+# An update over the running service: replaces the programs, keeps the user's msgsvc.ini;
+# asked for the firewall rule, silently.
+run_setup /S /FIREWALL
+check_eq "update's exit code, the firewall unchangeable" 0 "$?"
+win_msgsvc=$("$WINE64" winepath -w "$app/msgsvc.exe" 2>/dev/null | tr -d '\r')
+check "the elevated step ran for the installed msgsvc.exe, domain and private networks" \
+  grep -qF "firewall allow $win_msgsvc: domain and private networks;" "$fwlog"
+check "and the rule was looked for afterwards" grep -qF "firewall check $win_msgsvc:" "$fwlog"
+check "the uninstaller is told to take it away" bash -c '"$WINE64" reg query "$1" /v FirewallRule 2>/dev/null | grep -q 0x1' _ "$uninst_key"
 check "update keeps msgsvc.ini" grep -q "Port=$PORT" "$app/msgsvc.ini"
 check "the update ended the installed msgsvc.exe" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
 check "the update left the other folder's msgsvc.exe running" listening "$OTHER_PORT"
@@ -96,6 +150,7 @@ win_exe=$("$WINE64" winepath -w "$app/Lumivale.exe" 2>/dev/null | tr -d '\r')
 check "the per-user Run value is in place" bash -c '"$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 
 run_uninstall /S
+check_eq "the uninstall ran the rule's removal" 1 "$(grep -cF "firewall remove $win_msgsvc:" "$fwlog")"
 check "the uninstall removes the per-user Run value" bash -c '! "$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 check_eq "silent uninstall keeps the user's files" "FRIENDS.DAT Lumivale.ini msgsvc.ini receive.txt send.txt " "$(files "$app")"
 check "the running msgsvc.exe was ended" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
@@ -108,11 +163,14 @@ check "msgsvc.exe /stop ended the copy of its folder" bash -c '! timeout 2 bash 
 check "Start-menu entries removed" test ! -e "$menu"
 check "Add/Remove Programs entry removed" bash -c '! "$WINE64" reg query "$1" >/dev/null 2>&1' _ "$uninst_key"
 
-# Installed again and uninstalled with /DELETEDATA: nothing is left.
-run_setup /S
+# Installed again (the rule for public networks too) and uninstalled with /DELETEDATA:
+# nothing is left.
+run_setup /S /FIREWALL=PUBLIC
+check "/FIREWALL=PUBLIC takes in public networks" grep -qF "firewall allow $win_msgsvc: domain, private and public networks;" "$fwlog"
 check "reinstall finds the friends" cmp -s "$app/FRIENDS.DAT" <(printf '1 2 \0%s\0%s\0%s\0%s\0%s\0END' "$(printf '张三' | iconv -t GBK)" \
   "$(printf '李四' | iconv -t GBK)" 127.0.0.2 "$(printf '王五' | iconv -t GBK)" PC-WANG)
 run_uninstall /S /DELETEDATA
 check "uninstall /DELETEDATA removes the folder" test ! -e "$app"
+check_eq "and ran the rule's removal again" 2 "$(grep -cF "firewall remove $win_msgsvc:" "$fwlog")"
 
 lv_finish
