@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 LV_MN_SET=201  # 设置(&S)
 SET="Lumivale设置"
 # The dialog's control IDs (settings/Set.h).
-EDT_SEND_NAME=301 CB_ENABLE_SOUND=304 HK_SET=309 BT_OK=314
+EDT_SEND_NAME=301 CB_ENABLE_SOUND=304 HK_SET=309 BT_OK=314 CB_NOTICE=316
 # Ctrl+Alt+Shift+F8 at start; the dialog changes it to Ctrl+Alt+Shift+F9. As a shortcut code
 # Shift 0x2000 + Ctrl 0x4000 + Alt 0x8000 + the virtual key; the hot-key control's value has
 # HOTKEYF_SHIFT 1 | HOTKEYF_CONTROL 2 | HOTKEYF_ALT 4 in its high byte.
@@ -34,6 +34,7 @@ read -r left top right bottom cw ch < <(lv_driver rect "$SET")
 check_eq "client area" "287 341" "$cw $ch"
 check_eq "the sender name shown" "Sender" "$(lv_driver text "$SET" "$EDT_SEND_NAME")"
 check_eq "sound on as stored by default" 1 "$(lv_driver checked "$SET" "$CB_ENABLE_SOUND")"
+check_eq "arrival notifications on by default" 1 "$(lv_driver checked "$SET" "$CB_NOTICE")"
 shot="$LV_WORK/settings-dialog.png"
 import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$shot" 2>/dev/null
 check "screenshot of the dialog saved ($shot)" test -s "$shot"
