@@ -6,7 +6,9 @@
 // output and to the log file if one is set; no message box, because the service is usually started
 // unattended.
 // msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
-// ended.
+// ended. msgsvc.exe /exit [PATH] (LumivaleExit.h): 0 when no Lumivale.exe of PATH ran, 5 when
+// those that ran have exited when asked, 6 when one had to be ended outright, 4 when one
+// could not be ended.
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
@@ -243,6 +245,8 @@ int Run(Service& service) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (auto program = StopRequest(__argc, __wargv, lv::ExecutablePath()))
         return StopServicesRunningFrom(*program) ? 0 : 4;
+    if (auto program = LumivaleExitRequest(__argc, __wargv, lv::ExecutableDirectory()))
+        return LumivaleExitCode(EndLumivaleRunningFrom(*program, kLumivaleExitBoundMs));
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     std::wstring logPath = LogPath(config.log);
     EnableCaptureNotices(config.notify);
