@@ -11,10 +11,14 @@ TExitRequest::TExitRequest() {
     try {
         auto window = std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly,
                                                       kExitRequestClass);
-        window->OnRegistered(kExitRequestMessage, [this](WPARAM, LPARAM) {
+        UINT request = window->OnRegistered(kExitRequestMessage, [this](WPARAM, LPARAM) {
             Exit();
             return LRESULT{0};
         });
+        // A Lumivale run as administrator (to remove an old machine-wide start entry) still
+        // hears the installer, which runs as the user: Windows drops a registered message
+        // from a lower integrity level unless the window lets it through.
+        ChangeWindowMessageFilterEx(window->Handle(), request, MSGFLT_ALLOW, nullptr);
         window_ = std::move(window);
     } catch (const Exception&) {
     }

@@ -56,8 +56,9 @@ std::wstring ImagePath(HANDLE process) {
 }
 
 // Every process of `program` except the calling one, or nothing when the processes cannot
-// be listed (`listed` false).
-std::vector<Found> ProcessesOf(const std::wstring& program, bool& listed) {
+// be listed (`listed` false). `waitOnly`: also those that may be waited for but not ended
+// (run as administrator while we are not).
+std::vector<Found> ProcessesOf(const std::wstring& program, bool waitOnly, bool& listed) {
     std::vector<Found> found;
     Handle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     listed = snapshot.h != INVALID_HANDLE_VALUE;
@@ -76,6 +77,9 @@ std::vector<Found> ProcessesOf(const std::wstring& program, bool& listed) {
         std::unique_ptr<Handle> process(new Handle{
             OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
                         entry.th32ProcessID)});
+        if (!process->h && waitOnly)
+            process->h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                     entry.th32ProcessID);
         if (!process->h || !SamePath(ImagePath(process->h), program))
             continue;
         found.push_back(Found{entry.th32ProcessID, std::move(process)});
@@ -103,14 +107,14 @@ std::optional<std::wstring> StopRequest(int argc, wchar_t** argv, const std::wst
 bool StopServicesRunningFrom(const std::wstring& program) {
     bool listed = false;
     bool allEnded = true;
-    for (Found& service : ProcessesOf(program, listed))
+    for (Found& service : ProcessesOf(program, false, listed))
         allEnded = EndNow(service.process->h) && allEnded;
     return listed && allEnded;
 }
 
 std::vector<LumivaleEnd> EndLumivaleRunningFrom(const std::wstring& program, unsigned boundMs) {
     bool listed = false;
-    std::vector<Found> found = ProcessesOf(program, listed);
+    std::vector<Found> found = ProcessesOf(program, true, listed);
     if (!listed)
         return {LumivaleEnd::kRunning};
     // Ask each process that listens (its window on this desktop), once.
