@@ -9,8 +9,8 @@ namespace lv {
 
 TExitRequest::TExitRequest() {
     try {
-        auto window = std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly,
-                                                      kExitRequestClass);
+        auto window =
+            std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly, kExitRequestClass);
         UINT request = window->OnRegistered(kExitRequestMessage, [this](WPARAM, LPARAM) {
             Exit();
             return LRESULT{0};
@@ -21,6 +21,7 @@ TExitRequest::TExitRequest() {
         ChangeWindowMessageFilterEx(window->Handle(), request, MSGFLT_ALLOW, nullptr);
         window_ = std::move(window);
     } catch (const Exception&) {
+        // Not listening: the installer then ends this copy outright.
     }
 }
 
