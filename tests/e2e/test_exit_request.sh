@@ -55,7 +55,7 @@ round() {
   for _ in $(seq 50); do service_runs && break; sleep 0.2; done
   check "$name: msgsvc.exe listens" service_runs
   if [ -n "$held" ]; then
-    "$WINE64" "$LV_BIN/lvdriver.exe" hold "Z:${log//\//\\}" 6000 >"$LV_DIR/hold.out" 2>&1 </dev/null &
+    "$WINE64" "$LV_BIN/lvdriver.exe" hold "Z:${log//\//\\}" 10000 >"$LV_DIR/hold.out" 2>&1 </dev/null &
     holder=$!
     for _ in $(seq 100); do grep -q held "$LV_DIR/hold.out" && break; sleep 0.1; done
   fi
