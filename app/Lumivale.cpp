@@ -1,5 +1,6 @@
 // Lumivale.exe: one copy per session, nine windows for the life of the program, and the
 // main window's message loop until a confirmed Exit.
+#include "app/ExitRequest.h"
 #include "app/Main.h"
 #include "app/ServiceWatch.h"
 #include "capture/Capture.h"
@@ -37,6 +38,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     HANDLE service = lv::messenger::StartMessengerServiceIfNeeded();
 
     try {
+        // From here on the installer can ask this copy to exit before an update or
+        // uninstall (gone before the error box below: it would act on destroyed windows).
+        lv::TExitRequest exitRequest;
         bool startHide = lv::SettingsStore().Load({}).StartHide;
         app.SetTitle("Lumivale");
 
@@ -63,6 +67,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         lv::TOwnedThread<lv::TServiceWatch> serviceWatch(*frmMain, service);
         service = nullptr;
         serviceWatch->Start();
+        exitRequest.SetMainWindow(*frmMain);
 
         app.Run(*frmMain, !startHide);
         // Before any window goes: what the workers posted runs, the workers stop (a send

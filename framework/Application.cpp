@@ -53,7 +53,8 @@ void Application::Initialize() {
 }
 
 void Application::Run(TForm& mainForm, bool showMainForm) {
-    if (showMainForm)
+    // Told to end before the loop (asked to exit during the start-up): nothing is shown.
+    if (showMainForm && !terminated_)
         mainForm.Show();
     MSG message;
     while (!terminated_) {

@@ -32,7 +32,7 @@ class Application {
     // button of its own) and of the message boxes that no form owns.
     HWND Handle() const { return appWindow_; }
 
-    // Shows the main form if asked and runs the loop until Terminate.
+    // Shows the main form if asked and runs the loop until Terminate (neither once told to end).
     void Run(TForm& mainForm, bool showMainForm);
     // Handles the messages waiting, then returns; at most about 100 ms of them, so that a
     // flood of posts cannot hold the caller.

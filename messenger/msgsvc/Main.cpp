@@ -7,6 +7,9 @@
 // unattended.
 // msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
 // ended. msgsvc.exe /firewall allow|remove|check PATH (FirewallCommand.h): 0, 5, 6 or 7.
+// msgsvc.exe /exit [PATH] (LumivaleExit.h): 0 when no Lumivale.exe of PATH ran, 5 when
+// those that ran have exited when asked, 6 when one had to be ended outright, 4 when one
+// could not be ended.
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
@@ -251,6 +254,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 AppendLines(logPath, {Now() + " " + line});
         });
     }
+    if (auto program = LumivaleExitRequest(__argc, __wargv, lv::ExecutableDirectory()))
+        return LumivaleExitCode(EndLumivaleRunningFrom(*program, kLumivaleExitBoundMs));
     ServiceConfig config = ReadServiceConfig(ReadServiceIni());
     std::wstring logPath = LogPath(config.log);
     EnableCaptureNotices(config.notify);

@@ -8,6 +8,8 @@
 # /FIREWALL runs the elevated step and still ends with 0 where the firewall cannot be
 # changed (Wine runs "runas" as a plain start; its INetFwPolicy2 enumerates no rules), and the
 # uninstall then runs the removal. What msgsvc.exe /firewall did is in its log.
+# An update while the installed Lumivale.exe runs (in the tray) ends it as a confirmed Exit
+# does, replaces it and starts it again; the uninstall ends it before removing it.
 source "$LV_SRC/tests/e2e/lib.sh"
 : "${LV_PACKAGE:?}"
 setup="$LV_PACKAGE/Lumivale-1.32-win64-setup.exe"
@@ -143,14 +145,56 @@ check "the update left the other folder's msgsvc.exe running" listening "$OTHER_
 for _ in $(seq 100); do listening && break; sleep 0.2; done
 check "the updated msgsvc.exe runs" listening
 
+# An update while Lumivale runs from the installation, hidden in the tray as when started
+# with Windows, with a message it has just taken. Its file is marked first (bytes after the
+# image, which Windows does not load), so that only a replaced file equals the package's.
+# A Lumivale.exe of the installation in this test's prefix (other tests may run their own).
+lumivale_runs() {
+  local p
+  for p in $(pgrep -f 'AppData.Local.Lumivale.Lumivale\.exe'); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+lumivale_gone() { ! lumivale_runs; }
+printf 'mark' >>"$app/Lumivale.exe"
+printf '[Options]\r\nStartHide=1\r\nAnimateWindow=0\r\nEnableHotkey=0\r\nEnableSound=0\r\n' >"$app/Lumivale.ini"
+lv_start "$app/Lumivale.exe"
+check "Lumivale runs in the tray" lv_driver wait Lumivale 30000
+check_eq "hidden" 0 "$(lv_driver visible Lumivale)"
+for _ in $(seq 50); do listening && break; sleep 0.2; done
+printf 'taken before the update' | timeout 20 smbclient -M LUMIVALE -I 127.0.0.1 -p "$PORT" -U "sender%" >/dev/null 2>&1
+taken() { tr -d '\r' <"$app/receive.txt" 2>/dev/null | grep -qx "taken before the update"; }
+for _ in $(seq 100); do taken && break; sleep 0.2; done
+check "it took a message" taken
+# What Lumivale writes only when it ends as a confirmed Exit does: the position.
+printf '[Options]\r\nStartHide=1\r\nAnimateWindow=0\r\nEnableHotkey=0\r\nEnableSound=0\r\n' >"$app/Lumivale.ini"
+run_setup /S
+check_eq "update over a running Lumivale: exit code" 0 "$?"
+check "Lumivale.exe replaced by the package's" cmp -s "$zipdir/Lumivale.exe" "$app/Lumivale.exe"
+check "msgsvc.exe is the package's" cmp -s "$zipdir/msgsvc.exe" "$app/msgsvc.exe"
+check "Lumivale ended as a confirmed Exit does (position written)" grep -q '^\[Position\]' "$app/Lumivale.ini"
+for _ in $(seq 100); do [ "$(lv_driver count Lumivale)" = 1 ] && break; sleep 0.2; done
+check_eq "Lumivale runs again after the update" 1 "$(lv_driver count Lumivale)"
+check "from the installation" lumivale_runs
+check_eq "still in the tray" 0 "$(lv_driver visible Lumivale)"
+check "receive.txt keeps the older records" grep -q "^received" "$app/receive.txt"
+check "and the message taken before the update" taken
+check_eq "no journal left over" "" "$(ls "$app"/*.journal 2>/dev/null)"
+for _ in $(seq 100); do listening && break; sleep 0.2; done
+check "the restarted Lumivale has its msgsvc.exe" listening
+
 # 随Windows启动 ticked in the installed Lumivale: the uninstall removes its per-user value.
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 win_exe=$("$WINE64" winepath -w "$app/Lumivale.exe" 2>/dev/null | tr -d '\r')
 "$WINE64" reg add "$run_key" /v Lumivale /d "\"$win_exe\"" /f >/dev/null 2>&1
 check "the per-user Run value is in place" bash -c '"$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 
+# The uninstall while that Lumivale runs.
 run_uninstall /S
 check_eq "the uninstall ran the rule's removal" 1 "$(grep -cF "firewall remove $win_msgsvc:" "$fwlog")"
+check "the uninstall ended Lumivale" lumivale_gone
+check_eq "no Lumivale window left" 0 "$(lv_driver count Lumivale)"
 check "the uninstall removes the per-user Run value" bash -c '! "$WINE64" reg query "$1" /v Lumivale >/dev/null 2>&1' _ "$run_key"
 check_eq "silent uninstall keeps the user's files" "FRIENDS.DAT Lumivale.ini msgsvc.ini receive.txt send.txt " "$(files "$app")"
 check "the running msgsvc.exe was ended" bash -c '! timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null' _ "$PORT"
