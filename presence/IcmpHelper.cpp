@@ -22,6 +22,7 @@ typedef BOOL(WINAPI IcmpCloseHandleFn)(HANDLE);
 typedef DWORD(WINAPI IcmpSendEcho2Fn)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, IPAddr, LPVOID,
                                       WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
 typedef DWORD(WINAPI IcmpParseRepliesFn)(LPVOID, DWORD);
+typedef ULONG(WINAPI NtStatusToErrorFn)(NTSTATUS);
 
 // The helper is loaded only by a query that needs it, on the worker: start-up does not pay
 // for the DLL, and the main thread never waits for the loader.
@@ -30,13 +31,15 @@ struct IcmpFunctions {
     IcmpCloseHandleFn* close = nullptr;
     IcmpSendEcho2Fn* send = nullptr;
     IcmpParseRepliesFn* parse = nullptr;
+    NtStatusToErrorFn* error = nullptr;
 
     bool Load() {
+        error = LateFunctionAs<NtStatusToErrorFn>(L"ntdll.dll", "RtlNtStatusToDosError");
         create = LateFunctionAs<IcmpCreateFileFn>(L"iphlpapi.dll", "IcmpCreateFile");
         close = LateFunctionAs<IcmpCloseHandleFn>(L"iphlpapi.dll", "IcmpCloseHandle");
         send = LateFunctionAs<IcmpSendEcho2Fn>(L"iphlpapi.dll", "IcmpSendEcho2");
         parse = LateFunctionAs<IcmpParseRepliesFn>(L"iphlpapi.dll", "IcmpParseReplies");
-        return create && close && send && parse;
+        return create && close && send && parse && error;
     }
 };
 
@@ -121,20 +124,32 @@ class TIcmpEchoSender : public TThread {
         // Asynchronous: 0 and ERROR_IO_PENDING, and the APC follows. Any other 0 is a
         // request that never left (the friend is simply not reported); a count means it
         // was answered at once, and the APC still follows.
-        if (got == 0 && GetLastError() != ERROR_IO_PENDING)
-            return;
+        if (got == 0) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                if (HelperRefusal(error))
+                    ++state_->helperRefused;
+                return;
+            }
+        }
         ++outstanding_;
         pending.release();
     }
 
-    static void NTAPI Arrived(PVOID context, PIO_STATUS_BLOCK, ULONG) {
+    static void NTAPI Arrived(PVOID context, PIO_STATUS_BLOCK status, ULONG) {
         std::unique_ptr<PendingEcho> pending(static_cast<PendingEcho*>(context));
-        pending->sender->Answered(*pending);
+        pending->sender->Answered(*pending, status ? status->Status : 0);
     }
 
-    void Answered(PendingEcho& pending) {
+    void Answered(PendingEcho& pending, NTSTATUS status) {
         --outstanding_;
-        if (!reporting_)
+        // Wine, for a user that may open neither raw nor ping sockets, refuses every
+        // request here, with STATUS_ACCESS_DENIED.
+        if (status >= 0)
+            ++state_->helperAccepted;
+        else if (HelperRefusal(icmp_.error(status)))
+            ++state_->helperRefused;
+        if (!reporting_ || status < 0)
             return;
         if (icmp_.parse(pending.reply.data(), kReplyBuffer) == 0)
             return;

@@ -363,7 +363,8 @@ void RunQuery(const QueryWindow& window) {
         return;
     hub.AddStatusLine("查询完毕！");
     if (helperStarted || state->helperFailed)
-        facts.helperOpened = !state->helperFailed;
+        facts.helper = HelperOutcome{!state->helperFailed, state->helperRefused,
+                                     state->helperAccepted};
     if (ChooseProbeWay(facts) == ProbeWay::Neither)
         ShowMessageBox(hub.MainWindow(), kError, App().Title(), MB_OK);
 }

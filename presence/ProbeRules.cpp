@@ -26,9 +26,18 @@ bool MayProbe(uint32_t address) {
 ProbeWay ChooseProbeWay(const ProbeFacts& facts) {
     if (facts.rawSendError == 0 && facts.rawReceiveError == 0)
         return ProbeWay::RawSocket;
-    if (facts.helperOpened.value_or(true))
+    if (!facts.helper)
         return ProbeWay::IcmpHelper;
-    return ProbeWay::Neither;
+    const HelperOutcome& helper = *facts.helper;
+    if (!helper.opened || (helper.refused > 0 && helper.accepted == 0))
+        return ProbeWay::Neither;
+    return ProbeWay::IcmpHelper;
+}
+
+bool HelperRefusal(uint32_t win32Error) {
+    constexpr uint32_t kAccessDenied = 5;   // ERROR_ACCESS_DENIED
+    constexpr uint32_t kNotSupported = 50;  // ERROR_NOT_SUPPORTED
+    return win32Error == kAccessDenied || win32Error == kNotSupported;
 }
 
 size_t AnswerBook::Sent(uint32_t destination, std::string addressText, ProbeTarget::Kind kind) {

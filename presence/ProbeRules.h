@@ -36,20 +36,37 @@ bool MayProbe(uint32_t address);
 // helper (IcmpCreateFile, IcmpSendEcho2) needs none.
 enum class ProbeWay { RawSocket, IcmpHelper, Neither };
 
+// What became of the helper's requests in one query.
+struct HelperOutcome {
+    // IcmpCreateFile gave a handle.
+    bool opened = false;
+    // Requests the system refused for want of rights (HelperRefusal), and requests it
+    // took: answered, timed out, unreachable and the like.
+    int refused = 0;
+    int accepted = 0;
+};
+
 struct ProbeFacts {
     // WSAGetLastError after the controller's raw socket: 0 when it opened.
     int rawSendError = 0;
     // The same for the receiving worker's raw socket: 0 when it opened or is not known yet.
     int rawReceiveError = 0;
-    // Whether IcmpCreateFile gave a handle, once the helper has been tried.
-    std::optional<bool> helperOpened;
+    // Once the helper has been tried.
+    std::optional<HelperOutcome> helper;
 };
 
 // The raw socket while both of its sockets opened (it is the way the query has always
 // probed); the helper as soon as either was refused, for whatever reason -- the helper
-// does not use Windows Sockets, so none of their errors says it would fail too; Neither
-// when the helper could not be opened either: only then is the user told ("出错！").
+// does not use Windows Sockets, so none of their errors says it would fail too. Neither
+// when the helper could not be opened, or the system refused its requests and took none
+// (Wine for a user outside net.ipv4.ping_group_range): only then is the user told
+// ("出错！"). A helper nobody has asked anything of yet counts as one that can send.
 ProbeWay ChooseProbeWay(const ProbeFacts& facts);
+
+// Whether a helper request that failed with this Win32 error (IcmpSendEcho2's, or the
+// status its APC brings) says the helper may not send at all, rather than that this one
+// destination cannot be reached.
+bool HelperRefusal(uint32_t win32Error);
 
 // Which friend an answer belongs to. Requests are written down in the order they are sent;
 // an answer from address X takes the first request to X that has no answer yet (or the

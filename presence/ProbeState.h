@@ -54,7 +54,11 @@ struct ProbeState : std::enable_shared_from_this<ProbeState> {
     HANDLE helperWake;
     // WSAGetLastError of the raw receiver's socket when it could not be opened.
     std::atomic<int> receiveError = 0;
+    // The helper could not be opened (or its worker not started); its requests that the
+    // system refused for want of rights, and those it took.
     std::atomic<bool> helperFailed = false;
+    std::atomic<int> helperRefused = 0;
+    std::atomic<int> helperAccepted = 0;
     // Lines handed to the main thread, and (main thread) lines that arrived there.
     std::atomic<int> posted = 0;
     int arrived = 0;

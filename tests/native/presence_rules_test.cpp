@@ -51,19 +51,34 @@ TEST(ProbeTarget, AddressesNamesAndTextsThatAreNeither) {
 }
 
 TEST(ProbeWay, TheHelperWhereverTheRawSocketIsRefusedAndTheBoxOnlyWhenItFailsToo) {
+    using Helper = lv::presence::HelperOutcome;
     // An administrator's (elevated) process: the raw socket, the helper never asked.
     EXPECT_EQ(ChooseProbeWay({}), ProbeWay::RawSocket);
     // A standard user, or an administrator without elevation: WSAEACCES for the socket.
     EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, std::nullopt}), ProbeWay::IcmpHelper);
-    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, true}), ProbeWay::IcmpHelper);
-    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, false}), ProbeWay::Neither);
+    // Its requests answered, timed out or unreachable, or nothing asked of it (no friends).
+    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, Helper{true, 0, 3}}), ProbeWay::IcmpHelper);
+    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, Helper{true, 0, 0}}), ProbeWay::IcmpHelper);
+    // Some refused beside some taken is no refusal of the helper.
+    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, Helper{true, 2, 1}}), ProbeWay::IcmpHelper);
+    // No handle, or (as Wine does for a user without ping sockets) every request refused.
+    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, Helper{false, 0, 0}}), ProbeWay::Neither);
+    EXPECT_EQ(ChooseProbeWay({kWsaEacces, 0, Helper{true, 3, 0}}), ProbeWay::Neither);
     // The sending socket opened but the receiver's did not: nobody would hear the answers.
     EXPECT_EQ(ChooseProbeWay({0, kWsaEacces, std::nullopt}), ProbeWay::IcmpHelper);
     // A stack without raw ICMP: the helper does not depend on it.
-    EXPECT_EQ(ChooseProbeWay({kWsaEprotonosupport, kWsaEprotonosupport, true}),
+    EXPECT_EQ(ChooseProbeWay({kWsaEprotonosupport, kWsaEprotonosupport, Helper{true, 0, 1}}),
               ProbeWay::IcmpHelper);
     // The helper's own outcome does not matter while the raw socket works.
-    EXPECT_EQ(ChooseProbeWay({0, 0, false}), ProbeWay::RawSocket);
+    EXPECT_EQ(ChooseProbeWay({0, 0, Helper{false, 0, 0}}), ProbeWay::RawSocket);
+
+    // Refusals of the helper itself, not of one destination.
+    EXPECT_TRUE(lv::presence::HelperRefusal(5));     // ERROR_ACCESS_DENIED
+    EXPECT_TRUE(lv::presence::HelperRefusal(50));    // ERROR_NOT_SUPPORTED
+    EXPECT_FALSE(lv::presence::HelperRefusal(1231)); // ERROR_NETWORK_UNREACHABLE
+    EXPECT_FALSE(lv::presence::HelperRefusal(1232)); // ERROR_HOST_UNREACHABLE
+    EXPECT_FALSE(lv::presence::HelperRefusal(11010)); // IP_REQ_TIMED_OUT
+    EXPECT_FALSE(lv::presence::HelperRefusal(8));    // ERROR_NOT_ENOUGH_MEMORY
 }
 
 constexpr uint32_t kLoopback = 0x7F000001;
