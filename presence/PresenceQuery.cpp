@@ -51,6 +51,12 @@ int SocketError() {
     return error != 0 ? error : WSAEACCES;
 }
 
+// The address as a number, first field in the high byte.
+uint32_t AddressOf(const Ipv4Bytes& address) {
+    return static_cast<uint32_t>(address[0]) << 24 | static_cast<uint32_t>(address[1]) << 16 |
+           static_cast<uint32_t>(address[2]) << 8 | address[3];
+}
+
 int SendEchoTo(SOCKET socket, uint32_t destination) {
     std::array<uint8_t, kEchoRequestSize> message = BuildEchoRequest(GetCurrentProcessId());
     sockaddr_in to{};
@@ -161,10 +167,8 @@ class TEchoReceiver : public TThread {
                     localBytes);
                 if (!source)
                     continue;
-                state_->ReportAnswer(static_cast<uint32_t>((*source)[0]) << 24 |
-                                         static_cast<uint32_t>((*source)[1]) << 16 |
-                                         static_cast<uint32_t>((*source)[2]) << 8 | (*source)[3],
-                                     std::nullopt);
+                // A raw socket cannot tell which request an answer is for.
+                state_->ReportAnswer(AddressOf(*source), std::nullopt);
             }
         }
         WSACloseEvent(readable);
