@@ -5,6 +5,9 @@
 #include "framework/MessageBox.h"
 #include "framework/Thread.h"
 #include "presence/EchoPacket.h"
+#include "presence/NameLookup.h"
+#include "presence/ProbeRules.h"
+#include "presence/ProbeState.h"
 
 #include <atomic>
 #include <cstring>
@@ -19,6 +22,9 @@ constexpr DWORD kSetUpWait = 2000;
 constexpr DWORD kAnswerWindow = 6000;
 constexpr DWORD kRequestSpacing = 20;
 constexpr DWORD kStopWait = 500;
+// A helper request waits for its answer until about the end of the answer window, and a
+// little longer: the pauses between requests take more than their 20 ms.
+constexpr DWORD kHelperSlack = 500;
 // The worker's lines still queued when it has ended; they come before "查询完毕！".
 constexpr DWORD kDrainWait = 2000;
 constexpr int kReceiveBuffer = 1500;
@@ -30,59 +36,55 @@ ProbeHooks& Hooks() {
     return hooks;
 }
 
-SOCKET OpenRawIcmpSocket() {
+// The raw ICMP socket each side of the raw way opens (the controller to send, the receiver
+// to receive).
+SOCKET OpenProbeSocket() {
+    const ProbeHooks& hooks = Hooks();
+    if (hooks.openSocket)
+        return hooks.openSocket();
     return WSASocketA(AF_INET, SOCK_RAW, IPPROTO_ICMP, nullptr, 0, WSA_FLAG_OVERLAPPED);
 }
 
-// Shared by the controller and its worker; the worker may outlive the query (a local
-// host name lookup that hangs), so neither owns it alone.
-struct ProbeState {
-    ProbeState()
-        : stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          finishedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~ProbeState() {
-        CloseHandle(stopEvent);
-        CloseHandle(finishedEvent);
-    }
-    ProbeState(const ProbeState&) = delete;
-    ProbeState& operator=(const ProbeState&) = delete;
+// The error of a socket that did not open; never 0, which means "opened".
+int SocketError() {
+    int error = WSAGetLastError();
+    return error != 0 ? error : WSAEACCES;
+}
 
-    void RequestStop() {
-        stop = true;
-        SetEvent(stopEvent);
-    }
+// The address as a number, first field in the high byte.
+uint32_t AddressOf(const Ipv4Bytes& address) {
+    return static_cast<uint32_t>(address[0]) << 24 | static_cast<uint32_t>(address[1]) << 16 |
+           static_cast<uint32_t>(address[2]) << 8 | address[3];
+}
 
-    std::atomic<bool> stop = false;
-    // Set by the worker when it could not open its socket; the controller tells the user
-    // once the query is over.
-    std::atomic<bool> socketFailed = false;
-    // Lines handed to the main thread, and (main thread) lines that arrived there.
-    std::atomic<int> posted = 0;
-    int arrived = 0;
-    // Main thread: the query is over; a line of a worker that outlived it is dropped.
-    bool over = false;
-    HANDLE stopEvent;
-    HANDLE finishedEvent;
-};
+int SendEchoTo(SOCKET socket, uint32_t destination) {
+    std::array<uint8_t, kEchoRequestSize> message = BuildEchoRequest(GetCurrentProcessId());
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(destination);
+    return sendto(socket, reinterpret_cast<const char*>(message.data()),
+                  static_cast<int>(message.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                  sizeof to);
+}
 
 // Receives the answers of one query on a raw ICMP socket of its own, bound to every address
 // of the machine, and reports each answer as "<name> 在线". Frees itself.
 class TEchoReceiver : public TThread {
   public:
-    TEchoReceiver(MainHub& hub, std::shared_ptr<ProbeState> state)
-        : TThread(true), hub_(hub), state_(std::move(state)) {}
+    explicit TEchoReceiver(std::shared_ptr<ProbeState> state)
+        : TThread(true), state_(std::move(state)) {}
 
   protected:
     void Execute() override {
         struct Finished {
             HANDLE event;
             ~Finished() { SetEvent(event); }
-        } finished{state_->finishedEvent};
+        } finished{state_->receiverDone};
         // The worker holds the network library for itself, so that it is released only
         // after this thread's socket is gone, however late the worker ends.
         WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-            state_->socketFailed = true;
+        if (int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
+            state_->receiveError = error;
             return;
         }
         ReceiveEchoReplies();
@@ -95,29 +97,13 @@ class TEchoReceiver : public TThread {
   private:
     bool Stopping() const { return state_->stop || Terminated(); }
 
-    // Every line reaches the status area on the main thread, in this thread's order.
-    void Report(std::function<void()> line) {
-        ++state_->posted;
-        std::shared_ptr<ProbeState> state = state_;
-        bool queued = App().Post([state, line = std::move(line)] {
-            ++state->arrived;
-            if (!state->over)
-                line();
-        });
-        if (!queued)
-            --state_->posted;
-    }
-
-    void ReportError() {
-        MainHub& hub = hub_;
-        Report([&hub] { hub.AddStatusLine(kError); });
-    }
+    void ReportError() { state_->ReportError(); }
 
     void ReceiveEchoReplies() {
         const ProbeHooks& hooks = Hooks();
-        SOCKET s = hooks.openSocket ? hooks.openSocket() : OpenRawIcmpSocket();
+        SOCKET s = OpenProbeSocket();
         if (s == INVALID_SOCKET) {
-            state_->socketFailed = true;
+            state_->receiveError = SocketError();
             return;
         }
         struct Closer {
@@ -168,7 +154,12 @@ class TEchoReceiver : public TThread {
             while (!Stopping()) {
                 int got = recv(s, reinterpret_cast<char*>(buffer.data()), kReceiveBuffer, 0);
                 if (got == SOCKET_ERROR) {
-                    failed = WSAGetLastError() != WSAEWOULDBLOCK;
+                    const int error = WSAGetLastError();
+                    // A datagram longer than the buffer (someone's large ping) is cut
+                    // off and reported so; it is no answer of ours, and the next one is.
+                    if (error == WSAEMSGSIZE)
+                        continue;
+                    failed = error != WSAEWOULDBLOCK;
                     break;
                 }
                 std::optional<Ipv4Bytes> source = AcceptEchoReply(
@@ -176,10 +167,8 @@ class TEchoReceiver : public TThread {
                     localBytes);
                 if (!source)
                     continue;
-                MainHub& hub = hub_;
-                Report([&hub, address = DottedQuad(*source)] {
-                    hub.AddFriendStatusLine(address, " 在线");
-                });
+                // A raw socket cannot tell which request an answer is for.
+                state_->ReportAnswer(AddressOf(*source), std::nullopt);
             }
         }
         WSACloseEvent(readable);
@@ -187,7 +176,6 @@ class TEchoReceiver : public TThread {
             ReportError();
     }
 
-    MainHub& hub_;
     std::shared_ptr<ProbeState> state_;
 };
 
@@ -217,12 +205,11 @@ void SetProbeHooks(ProbeHooks hooks) {
 }
 
 std::optional<in_addr> EchoDestination(std::string_view address) {
-    std::optional<uint32_t> value = ParseIpv4(address);
-    // The all-ones address would be a broadcast.
-    if (!value || *value == 0xFFFFFFFFu)
+    ProbeTarget target = ClassifyAddress(address);
+    if (target.kind != ProbeTarget::Kind::Address)
         return std::nullopt;
     in_addr destination{};
-    destination.s_addr = htonl(*value);
+    destination.s_addr = htonl(target.address);
     return destination;
 }
 
@@ -230,13 +217,7 @@ int SendEchoRequest(SOCKET socket, std::string_view address) {
     std::optional<in_addr> destination = EchoDestination(address);
     if (!destination)
         return SOCKET_ERROR;
-    std::array<uint8_t, kEchoRequestSize> message = BuildEchoRequest(GetCurrentProcessId());
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr = *destination;
-    return sendto(socket, reinterpret_cast<const char*>(message.data()),
-                  static_cast<int>(message.size()), 0, reinterpret_cast<const sockaddr*>(&to),
-                  sizeof to);
+    return SendEchoTo(socket, ntohl(destination->s_addr));
 }
 
 std::optional<in_addr> FirstLocalAddress() {
@@ -267,31 +248,89 @@ void RunQuery(const QueryWindow& window) {
     hub.AddStatusLine("正在查询，请稍后..");
     window.enableCommands(false);
 
-    auto state = std::make_shared<ProbeState>();
+    auto state = std::make_shared<ProbeState>(hub);
+    const ProbeHooks hooks = Hooks();
+
+    // Computer names take their time: they are looked up from the start, and each has
+    // until its friend's turn to send.
+    auto computerNames = [&hub] {
+        std::vector<std::string> names;
+        for (const Friend& f : hub.Friends().Entries())
+            if (ClassifyAddress(f.address).kind == ProbeTarget::Kind::ComputerName)
+                names.push_back(f.address);
+        return names;
+    };
+    NameLookups lookups([resolve = hooks.resolveName](const std::string& name) {
+        if (!resolve)
+            return LookUpComputerName(name);
+        std::optional<in_addr> address = resolve(name);
+        return address ? std::optional<uint32_t>(ntohl(address->s_addr)) : std::nullopt;
+    });
+    lookups.Add(computerNames());
+
     WSADATA data;
     const bool networkStarted = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    SOCKET probe = OpenRawIcmpSocket();
-    bool workerStarted = true;
-    try {
-        auto worker = std::make_unique<TEchoReceiver>(hub, state);
-        worker->Start();
-        // Running, it frees itself.
-        worker.release();
-    } catch (...) {
-        // No thread: nobody receives, and the query runs through its waits all the same.
-        workerStarted = false;
+    ProbeFacts facts;
+    SOCKET probe = OpenProbeSocket();
+    if (probe == INVALID_SOCKET)
+        facts.rawSendError = SocketError();
+    bool receiverStarted = false;
+    bool helperStarted = false;
+    auto startHelper = [&] {
+        if (probe != INVALID_SOCKET) {
+            closesocket(probe);
+            probe = INVALID_SOCKET;
+        }
+        helperStarted = StartIcmpHelper(state, hooks.openHelper);
+        if (!helperStarted)
+            state->helperFailed = true;
+    };
+    if (ChooseProbeWay(facts) == ProbeWay::RawSocket) {
+        try {
+            auto worker = std::make_unique<TEchoReceiver>(state);
+            worker->Start();
+            // Running, it frees itself.
+            worker.release();
+            receiverStarted = true;
+        } catch (...) {
+            // No thread: nobody receives, and the query runs through its waits all the same.
+        }
+    } else {
+        // Refused at once: the helper has the set-up wait to get ready.
+        startHelper();
     }
 
     if (Delay(window, kSetUpWait)) {
+        facts.rawReceiveError = state->receiveError;
+        ProbeWay way = ChooseProbeWay(facts);
+        if (way == ProbeWay::IcmpHelper && !helperStarted)
+            startHelper();
         // The list as it stands when the sending begins: one request per entry, even if
         // the user edits the list meanwhile.
         std::vector<std::string> addresses;
         for (const Friend& f : hub.Friends().Entries())
             addresses.push_back(f.address);
+        lookups.Add(computerNames());
         bool ending = false;
-        for (const std::string& address : addresses) {
-            if (probe != INVALID_SOCKET)
-                SendEchoRequest(probe, address);
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            const std::string& address = addresses[i];
+            ProbeTarget target = ClassifyAddress(address);
+            std::optional<uint32_t> destination;
+            if (target.kind == ProbeTarget::Kind::Address)
+                destination = target.address;
+            else if (target.kind == ProbeTarget::Kind::ComputerName)
+                destination = lookups.Find(address);
+            if (destination && MayProbe(*destination)) {
+                const size_t number = state->book.Sent(*destination, address, target.kind);
+                if (way == ProbeWay::RawSocket && probe != INVALID_SOCKET) {
+                    SendEchoTo(probe, *destination);
+                } else if (way == ProbeWay::IcmpHelper) {
+                    const DWORD until = kAnswerWindow + kHelperSlack +
+                                        static_cast<DWORD>(addresses.size() - 1 - i) *
+                                            kRequestSpacing;
+                    state->QueueHelperRequest({number, *destination, until});
+                }
+            }
             // The pause keeps the windows alive too.
             App().WaitUntil([] { return false; }, kRequestSpacing);
             if (App().Terminated()) {
@@ -299,15 +338,22 @@ void RunQuery(const QueryWindow& window) {
                 break;
             }
         }
+        // A name not found by its turn is not probed.
+        lookups.Stop();
         if (!ending)
             Delay(window, kAnswerWindow);
     }
+    lookups.Stop();
 
     state->RequestStop();
-    if (workerStarted && WaitForSingleObject(state->finishedEvent, kStopWait) == WAIT_OBJECT_0) {
-        // Its last lines may still be queued: they belong before the closing line.
+    // Every worker's last lines may still be queued: they belong before the closing line.
+    bool quiet = true;
+    if (receiverStarted)
+        quiet = WaitForSingleObject(state->receiverDone, kStopWait) == WAIT_OBJECT_0;
+    if (helperStarted)
+        quiet = WaitForSingleObject(state->helperQuiet, kStopWait) == WAIT_OBJECT_0 && quiet;
+    if (quiet)
         App().WaitUntil([&state] { return state->arrived >= state->posted; }, kDrainWait);
-    }
     // A worker still setting up (a host name lookup that hangs) ends on its own later; it
     // releases its own hold on the network library, and its lines are dropped.
     state->over = true;
@@ -320,7 +366,10 @@ void RunQuery(const QueryWindow& window) {
     if (App().Terminated())
         return;
     hub.AddStatusLine("查询完毕！");
-    if (state->socketFailed)
+    if (helperStarted || state->helperFailed)
+        facts.helper = HelperOutcome{!state->helperFailed, state->helperRefused,
+                                     state->helperAccepted};
+    if (ChooseProbeWay(facts) == ProbeWay::Neither)
         ShowMessageBox(hub.MainWindow(), kError, App().Title(), MB_OK);
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // The presence query: one ICMP echo request to every friend, and a status line for every
 // answer that comes back within the answer window. The main thread sends and times the
-// query while it keeps the windows alive; a worker of its own receives the answers.
+// query while it keeps the windows alive. Requests go through a raw ICMP socket, whose
+// answers a worker of the query receives; where the raw socket is refused (no
+// administrator rights) through the ICMP helper (IcmpSendEcho2), on a worker of its own.
+// Friends recorded by computer name are looked up on workers during the query.
 #include <winsock2.h>
 
 #include "framework/Timer.h"
@@ -9,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lv::presence {
@@ -26,9 +30,10 @@ struct QueryWindow {
 // or soon after the program has been told to end. A call while a query runs does nothing.
 void RunQuery(const QueryWindow& window);
 
-// Where the request for a friend's address text goes: the text read by the one address
-// rule (framework/Ipv4.h; "192.168.000.010" is 192.168.0.10). Nothing for a computer name,
-// an empty text and the all-ones address: the query never broadcasts.
+// Where the request for a friend recorded by address goes: the text read by the one address
+// rule (framework/Ipv4.h; "192.168.000.010" is 192.168.0.10). Nothing for a computer name
+// (looked up first), an empty text, the all-ones address and a multicast group: the query
+// never broadcasts.
 std::optional<in_addr> EchoDestination(std::string_view address);
 
 // One echo request of this process to `address` over `socket`: sendto's result, or
@@ -38,12 +43,16 @@ int SendEchoRequest(SOCKET socket, std::string_view address);
 // The first IPv4 address of the local host name.
 std::optional<in_addr> FirstLocalAddress();
 
-// Tests: stand-ins for the worker's socket and the address it binds to (every address of
-// the machine, 0.0.0.0, unless a test says otherwise); empty members (and ProbeHooks{})
-// bring the real ones back.
+// Tests: stand-ins for the raw sockets (both the controller's and the receiver's; an
+// INVALID_SOCKET with WSAGetLastError set is a refusal), the address the receiver binds to
+// (every address of the machine, 0.0.0.0, unless a test says otherwise), IcmpCreateFile
+// (INVALID_HANDLE_VALUE: no helper either) and the lookup of a computer name (GBK; runs on
+// a lookup worker). Empty members (and ProbeHooks{}) bring the real ones back.
 struct ProbeHooks {
     std::function<SOCKET()> openSocket;
     std::function<std::optional<in_addr>()> localAddress;
+    std::function<HANDLE()> openHelper;
+    std::function<std::optional<in_addr>(const std::string& gbkName)> resolveName;
 };
 void SetProbeHooks(ProbeHooks hooks);
 

@@ -6,7 +6,10 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -42,13 +45,44 @@ std::string ZeroPadded(const std::string& dotted) {
     return text;
 }
 
+// Loopback addresses in the order a test names them.
+in_addr Loopback(const char* text) {
+    in_addr address{};
+    inet_pton(AF_INET, text, &address);
+    return address;
+}
+
+// A raw socket refused the way Windows refuses it to a process without administrator rights.
+SOCKET RefusedRawSocket() {
+    WSASetLastError(WSAEACCES);
+    return INVALID_SOCKET;
+}
+
 class PresenceQuery : public testing::Test {
   protected:
+    using Names = std::map<std::string, std::string>;
+
     void SetUp() override {
         own = OwnAddress();
         ASSERT_FALSE(own.empty()) << "the local host name has no address";
+        UseHooks({});
     }
     void TearDown() override { lv::presence::SetProbeHooks({}); }
+
+    // Computer names resolve only as `names` says (no name server is ever asked), unless
+    // the hooks bring a lookup of their own; `realNames` keeps the system's lookup.
+    void UseHooks(lv::presence::ProbeHooks hooks, Names names = {}, bool realNames = false) {
+        if (!hooks.resolveName && !realNames) {
+            auto table = std::make_shared<const Names>(std::move(names));
+            hooks.resolveName = [table](const std::string& name) -> std::optional<in_addr> {
+                auto it = table->find(name);
+                if (it == table->end())
+                    return std::nullopt;
+                return Loopback(it->second.c_str());
+            };
+        }
+        lv::presence::SetProbeHooks(std::move(hooks));
+    }
 
     // The status lines the query writes, and how long it took.
     Lines Query(const std::vector<lv::Friend>& friends, std::chrono::milliseconds* took = nullptr) {
@@ -116,10 +150,10 @@ TEST_F(PresenceQuery, SameAddressTwiceGivesTwoLinesWithTheFirstName) {
     EXPECT_EQ(lines, (Lines{kQuerying, "甲 在线", "甲 在线", kDone}));
 }
 
-TEST_F(PresenceQuery, AddressTextIsMatchedExactlyAndNamesAreNeverSentAnywhere) {
+TEST_F(PresenceQuery, AddressTextIsMatchedExactlyAndUnresolvedNamesAreNeverSentAnywhere) {
     // The padded text is probed (its answer comes back) but the answer's text is the plain
-    // one, so nobody of the list answers. Names, an empty entry and the all-ones address
-    // send nothing.
+    // one, so nobody of the list answers. A name that has no address, an empty entry and
+    // the all-ones address send nothing.
     Lines lines = Query({{"补零", ZeroPadded(own)},
                          {"电脑名", "PC-WANG"},
                          {"空", ""},
@@ -168,8 +202,9 @@ TEST_F(PresenceQuery, ConfirmedExitEndsTheQueryAtOnce) {
 }
 
 TEST_F(PresenceQuery, WorkerSetUpFailuresEndTheQueryNormally) {
-    // No raw socket for the worker: the box comes after the query, which ran to its end.
-    lv::presence::SetProbeHooks({[] { return INVALID_SOCKET; }, nullptr});
+    // No raw socket, and no ICMP helper either: the box comes after the query, which ran
+    // to its end.
+    UseHooks({RefusedRawSocket, nullptr, [] { return INVALID_HANDLE_VALUE; }, nullptr});
     {
         MessageBoxes boxes;
         boxes.Answer(IDOK);
@@ -181,8 +216,74 @@ TEST_F(PresenceQuery, WorkerSetUpFailuresEndTheQueryNormally) {
         EXPECT_TRUE(CommandsEnabled());
     }
     // The local host name has no address: a status line, and the query goes on.
-    lv::presence::SetProbeHooks({nullptr, [] { return std::optional<in_addr>(); }});
+    UseHooks({nullptr, [] { return std::optional<in_addr>(); }, nullptr, nullptr});
     EXPECT_EQ(Query({{"本机", own}}), (Lines{kQuerying, "出错！", kDone}));
+}
+
+TEST_F(PresenceQuery, RefusedRawSocketTakesTheIcmpHelperWithinTheSameTimes) {
+    // As for a standard user on Windows: the raw socket is refused, the ICMP helper sends
+    // every request and the answers are reported as ever, with no box. A name found in
+    // time is reported under its own name, also beside a friend at the same address; a
+    // name whose lookup outlasts its turn, and a text that is neither, are not probed.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto slowLookups = std::make_shared<std::atomic<int>>(0);
+    Names names{{"PC-WANG", "127.0.0.4"}, {"PC-LI", "127.0.0.3"}};
+    UseHooks({RefusedRawSocket, nullptr, nullptr,
+              [names, release, slowLookups](const std::string& name) -> std::optional<in_addr> {
+                  if (name == "SLOW-PC") {
+                      ++*slowLookups;
+                      WaitForSingleObject(release, 20000);
+                      return Loopback("127.0.0.5");
+                  }
+                  auto it = names.find(name);
+                  if (it == names.end())
+                      return std::nullopt;
+                  return Loopback(it->second.c_str());
+              }});
+    MessageBoxes boxes;
+    std::chrono::milliseconds took{};
+    Lines lines = Query({{"甲", "127.0.0.2"},
+                         {"乙", "127.0.0.3"},
+                         {"丙", "127.0.0.2"},
+                         {"王", "PC-WANG"},
+                         {"李", "PC-LI"},
+                         {"慢", "SLOW-PC"},
+                         {"短", "10.1"},
+                         {"空", ""},
+                         {"无名", "PC-NOBODY"}},
+                        &took);
+    SetEvent(release);
+    EXPECT_TRUE(boxes.asked.empty()) << "no box: the helper could send";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), kQuerying);
+    EXPECT_EQ(lines.back(), kDone);
+    Lines answers(lines.begin() + 1, lines.end() - 1);
+    std::sort(answers.begin(), answers.end());
+    Lines expected{"甲 在线", "甲 在线", "乙 在线", "王 在线", "李 在线"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(answers, expected);
+    EXPECT_EQ(*slowLookups, 1) << "the slow name was looked up, once";
+    EXPECT_GE(took.count(), 8000);
+    EXPECT_LT(took.count(), 9500);
+    EXPECT_TRUE(CommandsEnabled());
+    CloseHandle(release);
+
+    // The machine's own address answers once through the helper too.
+    boxes.asked.clear();
+    EXPECT_EQ(Query({{"本机", own}}), (Lines{kQuerying, "本机 在线", kDone}));
+    EXPECT_TRUE(boxes.asked.empty());
+}
+
+TEST_F(PresenceQuery, ComputerNamesAreLookedUpAndAnsweredUnderTheirOwnName) {
+    // The raw socket and the system's own lookup ("localhost" is in every hosts file): the
+    // answer from 127.0.0.1 comes twice, once for each friend.
+    UseHooks({}, {}, true);
+    Lines lines = Query({{"回环", "127.0.0.1"}, {"本地", "localhost"}});
+    if (lines.size() == 4)
+        std::sort(lines.begin() + 1, lines.end() - 1);
+    Lines expected{kQuerying, "回环 在线", "本地 在线", kDone};
+    std::sort(expected.begin() + 1, expected.end() - 1);
+    EXPECT_EQ(lines, expected);
 }
 
 } // namespace
