@@ -55,8 +55,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         auto frmHistory = std::make_unique<lv::TfrmHistory>(*frmMain);
         // The history viewer, made last, owns the send log that the send workers write.
         frmSend->SetSendLog(frmHistory->SendLog());
-        auto capture = std::make_unique<lv::TMessageCapture>(*frmMain, *frmReceive,
-                                                             frmHistory->ReceiveLog());
+        auto capture =
+            std::make_unique<lv::TMessageCapture>(*frmMain, *frmReceive, frmHistory->ReceiveLog());
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
                              frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get(),
                              capture.get()});

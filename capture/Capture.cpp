@@ -215,7 +215,8 @@ void TMessageCapture::LookSoon() {
 void TMessageCapture::ListenForNotices() {
     if (notices_)
         return;
-    notices_ = std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly, kCaptureNoticeClass);
+    notices_ =
+        std::make_unique<MessageWindow>(MessageWindow::Kind::kMessageOnly, kCaptureNoticeClass);
     lookMessage_ = notices_->OnRegistered(kCaptureNoticeMessage, [this](WPARAM, LPARAM) {
         Tick();
         return 0;

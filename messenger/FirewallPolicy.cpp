@@ -118,6 +118,17 @@ HRESULT OpenPolicy(ComPtr<INetFwPolicy2>& policy) {
                         __uuidof(INetFwPolicy2), policy.Out());
 }
 
+// The policy's rules, for the apartment the caller holds while it uses them.
+HRESULT OpenRules(const Apartment& apartment, ComPtr<INetFwRules>& rules) {
+    ComPtr<INetFwPolicy2> policy;
+    HRESULT hr = apartment.Usable() ? OpenPolicy(policy) : CO_E_NOTINITIALIZED;
+    if (SUCCEEDED(hr))
+        hr = policy->get_Rules(rules.Address());
+    if (SUCCEEDED(hr) && !rules.get())
+        hr = E_POINTER;
+    return hr;
+}
+
 std::wstring Text(const std::function<HRESULT(BSTR*)>& get) {
     Bstr b;
     return SUCCEEDED(get(b.Out())) ? b.Text() : std::wstring();
@@ -348,21 +359,17 @@ FirewallChange AllowThroughFirewall(const std::wstring& program, bool publicToo)
         return change;
     }
     Apartment apartment;
-    ComPtr<INetFwPolicy2> policy;
     ComPtr<INetFwRules> rules;
-    HRESULT hr = apartment.Usable() ? OpenPolicy(policy) : CO_E_NOTINITIALIZED;
-    if (SUCCEEDED(hr))
-        hr = policy->get_Rules(rules.Address());
-    if (FAILED(hr) || !rules.get()) {
-        change.result = FAILED(hr) ? hr : E_POINTER;
+    if (HRESULT hr = OpenRules(apartment, rules); FAILED(hr)) {
+        change.result = hr;
         return change;
     }
     // Block rules first: one of them would beat the allow rule. Not being able to read them
     // is no reason to leave the allow rule out.
     TakeAwayRules(rules.get(), program, true, change);
     ComPtr<INetFwRule> rule;
-    hr = Com().create(__uuidof(NetFwRule), nullptr, CLSCTX_INPROC_SERVER, __uuidof(INetFwRule),
-                      rule.Out());
+    HRESULT hr = Com().create(__uuidof(NetFwRule), nullptr, CLSCTX_INPROC_SERVER,
+                              __uuidof(INetFwRule), rule.Out());
     Bstr name(kFirewallRuleName), path(program), group(L"Lumivale"),
         description(L"让其他电脑发来的信息（Lumivale、Samba、旧版Windows，TCP 1139和139）到达"
                     L"msgsvc.exe。由Lumivale安装程序添加，卸载时删除。");
@@ -401,13 +408,9 @@ FirewallChange RemoveFromFirewall(const std::wstring& program) {
         return change;
     }
     Apartment apartment;
-    ComPtr<INetFwPolicy2> policy;
     ComPtr<INetFwRules> rules;
-    HRESULT hr = apartment.Usable() ? OpenPolicy(policy) : CO_E_NOTINITIALIZED;
-    if (SUCCEEDED(hr))
-        hr = policy->get_Rules(rules.Address());
-    if (FAILED(hr) || !rules.get())
-        change.result = FAILED(hr) ? hr : E_POINTER;
+    if (HRESULT hr = OpenRules(apartment, rules); FAILED(hr))
+        change.result = hr;
     else
         TakeAwayRules(rules.get(), program, false, change);
     return change;
@@ -417,13 +420,10 @@ HRESULT FindFirewallRule(const std::wstring& program) {
     if (!Com().Ready())
         return E_NOINTERFACE;
     Apartment apartment;
-    ComPtr<INetFwPolicy2> policy;
     ComPtr<INetFwRules> rules;
-    HRESULT hr = apartment.Usable() ? OpenPolicy(policy) : CO_E_NOTINITIALIZED;
-    if (SUCCEEDED(hr))
-        hr = policy->get_Rules(rules.Address());
-    if (FAILED(hr) || !rules.get())
-        return FAILED(hr) ? hr : E_POINTER;
+    HRESULT hr = OpenRules(apartment, rules);
+    if (FAILED(hr))
+        return hr;
     std::vector<std::pair<std::wstring, std::wstring>> variables = MachineVariables();
     bool found = false;
     hr = EachRule(rules.get(), GetTickCount64() + kChangeWithinMs,

@@ -13,17 +13,17 @@ namespace lv::messenger {
 
 // Why a port could not be used.
 namespace why {
-constexpr int kNoAnswer = -1;   // msgsvc.exe never answered there and the reason is unknown
-constexpr int kOtherHolder = 0; // something else answers on it (a bind of our own succeeds)
-constexpr int kInUse = 10048;   // WSAEADDRINUSE
-constexpr int kNoRight = 10013; // WSAEACCES
+constexpr int kNoAnswer = -1;     // msgsvc.exe never answered there and the reason is unknown
+constexpr int kOtherHolder = 0;   // something else answers on it (a bind of our own succeeds)
+constexpr int kInUse = 10048;     // WSAEADDRINUSE
+constexpr int kNoRight = 10013;   // WSAEACCES
 constexpr int kNoAddress = 10049; // WSAEADDRNOTAVAIL
 } // namespace why
 
 struct PortFacts {
-    uint16_t port = 0;    // 0: none (no fallback configured)
-    bool reached = true;  // a message sent to this machine on this port reaches msgsvc.exe
-    std::string address;  // where it was not reached
+    uint16_t port = 0;           // 0: none (no fallback configured)
+    bool reached = true;         // a message sent to this machine on this port reaches msgsvc.exe
+    std::string address;         // where it was not reached
     int reason = why::kNoAnswer; // a why:: value or another Winsock error code
 };
 

@@ -19,8 +19,8 @@ namespace {
 
 typedef HANDLE(WINAPI IcmpCreateFileFn)();
 typedef BOOL(WINAPI IcmpCloseHandleFn)(HANDLE);
-typedef DWORD(WINAPI IcmpSendEcho2Fn)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, IPAddr, LPVOID,
-                                      WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+typedef DWORD(WINAPI IcmpSendEcho2Fn)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, IPAddr, LPVOID, WORD,
+                                      PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
 typedef DWORD(WINAPI IcmpParseRepliesFn)(LPVOID, DWORD);
 typedef ULONG(WINAPI NtStatusToErrorFn)(NTSTATUS);
 
@@ -48,8 +48,8 @@ constexpr WORD kRequestData = kEchoRequestSize - 8;
 // One ICMP_ECHO_REPLY, the data, 8 bytes of an ICMP error, IP options (at most 40) and the
 // IO_STATUS_BLOCK the asynchronous call keeps in the buffer, with room to spare.
 constexpr DWORD kReplyBuffer = 256;
-static_assert(kReplyBuffer >= sizeof(ICMP_ECHO_REPLY) + kRequestData + 8 + 40 +
-                                  sizeof(IO_STATUS_BLOCK));
+static_assert(kReplyBuffer >=
+              sizeof(ICMP_ECHO_REPLY) + kRequestData + 8 + 40 + sizeof(IO_STATUS_BLOCK));
 // After the stop, how long the worker waits for the requests still out (their own time-outs
 // end about then) before it lets them go.
 constexpr DWORD kDrainBound = 2000;

@@ -325,9 +325,9 @@ void RunQuery(const QueryWindow& window) {
                 if (way == ProbeWay::RawSocket && probe != INVALID_SOCKET) {
                     SendEchoTo(probe, *destination);
                 } else if (way == ProbeWay::IcmpHelper) {
-                    const DWORD until = kAnswerWindow + kHelperSlack +
-                                        static_cast<DWORD>(addresses.size() - 1 - i) *
-                                            kRequestSpacing;
+                    const DWORD until =
+                        kAnswerWindow + kHelperSlack +
+                        static_cast<DWORD>(addresses.size() - 1 - i) * kRequestSpacing;
                     state->QueueHelperRequest({number, *destination, until});
                 }
             }
@@ -367,8 +367,8 @@ void RunQuery(const QueryWindow& window) {
         return;
     hub.AddStatusLine("查询完毕！");
     if (helperStarted || state->helperFailed)
-        facts.helper = HelperOutcome{!state->helperFailed, state->helperRefused,
-                                     state->helperAccepted};
+        facts.helper =
+            HelperOutcome{!state->helperFailed, state->helperRefused, state->helperAccepted};
     if (ChooseProbeWay(facts) == ProbeWay::Neither)
         ShowMessageBox(hub.MainWindow(), kError, App().Title(), MB_OK);
 }

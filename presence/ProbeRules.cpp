@@ -35,8 +35,8 @@ ProbeWay ChooseProbeWay(const ProbeFacts& facts) {
 }
 
 bool HelperRefusal(uint32_t win32Error) {
-    constexpr uint32_t kAccessDenied = 5;   // ERROR_ACCESS_DENIED
-    constexpr uint32_t kNotSupported = 50;  // ERROR_NOT_SUPPORTED
+    constexpr uint32_t kAccessDenied = 5;  // ERROR_ACCESS_DENIED
+    constexpr uint32_t kNotSupported = 50; // ERROR_NOT_SUPPORTED
     return win32Error == kAccessDenied || win32Error == kNotSupported;
 }
 

@@ -7,8 +7,7 @@
 namespace lv::presence {
 
 ProbeState::ProbeState(MainHub& hub)
-    : hub(hub),
-      stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+    : hub(hub), stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       receiverDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       helperQuiet(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       helperWake(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}

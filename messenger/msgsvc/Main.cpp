@@ -2,14 +2,13 @@
 // on the address and port of msgsvc.ini and shows each one in a pop-up of its own.
 //
 // Exit codes: 0 normal end, 1 unusable msgsvc.ini, 2 cannot listen on the port nor on the
-// fallback port (or cannot hold the single-instance mutex), 3 already running for this address and port. The reason goes to the error
-// output and to the log file if one is set; no message box, because the service is usually started
-// unattended.
-// msgsvc.exe /stop [PATH] (StopService.h): 0 when none is left running, 4 when one could not be
-// ended. msgsvc.exe /firewall allow|remove|check PATH (FirewallCommand.h): 0, 5, 6 or 7.
-// msgsvc.exe /exit [PATH] (LumivaleExit.h): 0 when no Lumivale.exe of PATH ran, 5 when
-// those that ran have exited when asked, 6 when one had to be ended outright, 4 when one
-// could not be ended.
+// fallback port (or cannot hold the single-instance mutex), 3 already running for this address and
+// port. The reason goes to the error output and to the log file if one is set; no message box,
+// because the service is usually started unattended. msgsvc.exe /stop [PATH] (StopService.h): 0
+// when none is left running, 4 when one could not be ended. msgsvc.exe /firewall allow|remove|check
+// PATH (FirewallCommand.h): 0, 5, 6 or 7. msgsvc.exe /exit [PATH] (LumivaleExit.h): 0 when no
+// Lumivale.exe of PATH ran, 5 when those that ran have exited when asked, 6 when one had to be
+// ended outright, 4 when one could not be ended.
 #include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"

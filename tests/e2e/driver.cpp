@@ -322,8 +322,8 @@ int NotReadyTray(DWORD ms) {
     // one must lie above it.
     for (int i = 0; i < 100 && !FindWindowW(L"Shell_TrayWnd", nullptr); ++i)
         Sleep(50);
-    HWND tray = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, c.lpszClassName, L"", WS_POPUP,
-                                0, 0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
+    HWND tray = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, c.lpszClassName, L"", WS_POPUP, 0,
+                                0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
     auto onTop = [tray] {
         SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOSENDCHANGING);

@@ -19,7 +19,10 @@ TEST(ArrivalNotice, OneMessageShowsItsSenderAndTheFirstLineThatSaysSomething) {
     EXPECT_EQ("明天开会", n.text);
 
     // Line breaks of either kind, tabs and other control bytes never reach the balloon.
-    EXPECT_EQ("a b  c", lv::ArrivalNotice(1, "x", "\na\tb\x01\x1b" "c\rrest").text);
+    EXPECT_EQ("a b  c", lv::ArrivalNotice(1, "x",
+                                          "\na\tb\x01\x1b"
+                                          "c\rrest")
+                            .text);
     // A trail byte that looks like ASCII (0x5C is "\", 0x7C "|") stays in its character.
     EXPECT_EQ("\x81\x5C\x95\x7C", lv::NoticeLine("\x81\x5C\x95\x7C\r\n", 10));
 }

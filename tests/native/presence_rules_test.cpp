@@ -73,12 +73,12 @@ TEST(ProbeWay, TheHelperWhereverTheRawSocketIsRefusedAndTheBoxOnlyWhenItFailsToo
     EXPECT_EQ(ChooseProbeWay({0, 0, Helper{false, 0, 0}}), ProbeWay::RawSocket);
 
     // Refusals of the helper itself, not of one destination.
-    EXPECT_TRUE(lv::presence::HelperRefusal(5));     // ERROR_ACCESS_DENIED
-    EXPECT_TRUE(lv::presence::HelperRefusal(50));    // ERROR_NOT_SUPPORTED
-    EXPECT_FALSE(lv::presence::HelperRefusal(1231)); // ERROR_NETWORK_UNREACHABLE
-    EXPECT_FALSE(lv::presence::HelperRefusal(1232)); // ERROR_HOST_UNREACHABLE
+    EXPECT_TRUE(lv::presence::HelperRefusal(5));      // ERROR_ACCESS_DENIED
+    EXPECT_TRUE(lv::presence::HelperRefusal(50));     // ERROR_NOT_SUPPORTED
+    EXPECT_FALSE(lv::presence::HelperRefusal(1231));  // ERROR_NETWORK_UNREACHABLE
+    EXPECT_FALSE(lv::presence::HelperRefusal(1232));  // ERROR_HOST_UNREACHABLE
     EXPECT_FALSE(lv::presence::HelperRefusal(11010)); // IP_REQ_TIMED_OUT
-    EXPECT_FALSE(lv::presence::HelperRefusal(8));    // ERROR_NOT_ENOUGH_MEMORY
+    EXPECT_FALSE(lv::presence::HelperRefusal(8));     // ERROR_NOT_ENOUGH_MEMORY
 }
 
 constexpr uint32_t kLoopback = 0x7F000001;

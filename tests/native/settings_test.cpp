@@ -119,7 +119,8 @@ TEST(Settings, NoticeOptionsAndWhatTheServiceWatchRemembersAreSavedByTheirOwnGro
     EXPECT_TRUE(back.Port139Told);
     EXPECT_FALSE(back.ArrivalNotice);
     s.Port139Told = false; // a later OK with a stale copy of the settings
-    EXPECT_TRUE(lv::ReadSettings(lv::WriteSettings(told, s, lv::kOptionsGroup), Defaults()).Port139Told);
+    EXPECT_TRUE(
+        lv::ReadSettings(lv::WriteSettings(told, s, lv::kOptionsGroup), Defaults()).Port139Told);
 }
 
 } // namespace

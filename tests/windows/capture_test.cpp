@@ -31,9 +31,9 @@ HWND MakePopup(const std::string& title, const std::string* text, bool stubborn 
         RegisterClassW(&c);
         registered = true;
     }
-    HWND popup = CreateWindowExW(0, stubborn ? L"LvStubbornPopup" : L"STATIC",
-                                 lv::ToWide(title).c_str(), WS_POPUP, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+    HWND popup =
+        CreateWindowExW(0, stubborn ? L"LvStubbornPopup" : L"STATIC", lv::ToWide(title).c_str(),
+                        WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     if (text)
         CreateWindowExW(0, L"EDIT", lv::ToWide(*text).c_str(), WS_CHILD | ES_MULTILINE, 0, 0, 100,
                         50, popup, reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xFFFF)), nullptr,
@@ -85,7 +85,8 @@ TEST_F(Capture, TakesOnlyItsPopupsAllReadyOnesInOneLookAndLogsQueuesSoundsAndBli
     ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
     EXPECT_EQ(receive.Queue().CurrentSender(), "alice") << "the older pop-up is queued first";
     std::string log = dir.ReadLog(L"receive.txt", *history.ReceiveLog());
-    EXPECT_NE(log.find("发送者:bob\r\n-----------------\r\nhi\r\n\r\n\r\n\r\n\r\n"), std::string::npos);
+    EXPECT_NE(log.find("发送者:bob\r\n-----------------\r\nhi\r\n\r\n\r\n\r\n\r\n"),
+              std::string::npos);
     EXPECT_NE(log.find("发送者:alice\r\n-----------------\r\n第一行\r\n第二行\r\n\r\n\r\n\r\n\r\n"),
               std::string::npos);
     EXPECT_LT(log.find("发送者:bob"), log.find("发送者:alice")) << "newest first";
@@ -101,7 +102,8 @@ TEST_F(Capture, ANoticeBringsALookAtOnceAndABurstIsTakenInSlicesInOrder) {
     // As msgsvc.exe gives notice: to the message-only window of the notice class.
     auto notice = [] {
         HWND target = FindWindowExW(HWND_MESSAGE, nullptr, lv::kCaptureNoticeClass, nullptr);
-        return target && PostMessageW(target, RegisterWindowMessageW(lv::kCaptureNoticeMessage), 0, 0);
+        return target &&
+               PostMessageW(target, RegisterWindowMessageW(lv::kCaptureNoticeMessage), 0, 0);
     };
     HWND one = Popup("alice", "at once");
     ASSERT_TRUE(notice());
@@ -162,7 +164,8 @@ TEST_F(Capture, APopupWithoutItsTextYetWaitsWhileOthersAreTaken) {
     capture.Tick();
     EXPECT_FALSE(IsWindow(building));
     ASSERT_EQ(receive.Queue().ReceivedCount(), 2);
-    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:dave\r\n-----------------\r\nlate\r\n"),
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog())
+                  .find("发送者:dave\r\n-----------------\r\nlate\r\n"),
               std::string::npos);
 
     // One that never gets a text is taken after about a second, as it is.
@@ -190,7 +193,8 @@ TEST_F(Capture, APopupThatWillNotCloseIsTakenOnce) {
 }
 
 TEST_F(Capture, AnUnwritableLogIsReportedOnceAndTheMessagesStillArriveAndReachTheFileLater) {
-    const std::string failed = "无法写入receive.txt，新记录暂存在receive.txt.journal中，稍后自动再试。";
+    const std::string failed =
+        "无法写入receive.txt，新记录暂存在receive.txt.journal中，稍后自动再试。";
     dir.Block(L"receive.txt.tmp"); // the atomic write cannot make its temporary file
     Popup("a", "1");
     capture.Tick();
@@ -216,7 +220,8 @@ TEST_F(Capture, AnUnwritableLogIsReportedOnceAndTheMessagesStillArriveAndReachTh
     EXPECT_EQ(Status().back(), "receive.txt又可以写入了，记录已经保存。");
     EXPECT_LT(log.find("发送者:c"), log.find("发送者:b"));
     EXPECT_LT(log.find("发送者:b"), log.find("发送者:a"));
-    EXPECT_NE(log.find("发送者:a"), std::string::npos) << "the records kept in memory reach the file";
+    EXPECT_NE(log.find("发送者:a"), std::string::npos)
+        << "the records kept in memory reach the file";
     EXPECT_FALSE(dir.Exists(L"receive.txt.journal")) << "folded";
 
     // A journal that cannot be written either: the capture itself says so.
@@ -226,7 +231,8 @@ TEST_F(Capture, AnUnwritableLogIsReportedOnceAndTheMessagesStillArriveAndReachTh
     EXPECT_EQ(Status().back(), "收到信息！");
     EXPECT_EQ(Status()[Status().size() - 2],
               "无法写入receive.txt，聊天记录暂存在内存中，收到下一条信息时再试。");
-    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:d"), std::string::npos)
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:d"),
+              std::string::npos)
         << "and the writer still puts it into the file";
 }
 
@@ -238,10 +244,11 @@ TEST_F(Capture, WithFiveHundredWaitingANewMessageIsLoggedAndAnnouncedButNotQueue
     Popup("later", "502");
     capture.Tick();
     EXPECT_EQ(receive.Queue().Waiting(), 500);
-    EXPECT_EQ(Status(), (std::vector<std::string>{
-                            "已有500条信息等待阅读，新信息不再排队，只记入聊天记录。", "收到信息！",
-                            "收到信息！"}));
-    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:later"), std::string::npos);
+    EXPECT_EQ(Status(),
+              (std::vector<std::string>{"已有500条信息等待阅读，新信息不再排队，只记入聊天记录。",
+                                        "收到信息！", "收到信息！"}));
+    EXPECT_NE(dir.ReadLog(L"receive.txt", *history.ReceiveLog()).find("发送者:later"),
+              std::string::npos);
 }
 
 // What the shell is asked to show as arrival notifications, and every call that carries one.
@@ -281,8 +288,12 @@ TEST_F(Capture, AnArrivalIsNotifiedWithItsSenderAndFirstLineAndABurstByItsCount)
         Popup(who, std::string("来自") + who);
     capture.Tick();
     EXPECT_EQ(notices.shown.size(), 1u);
-    ASSERT_TRUE(PumpUntil([&] { capture.Tick(); return notices.shown.size() == 2; },
-                          lv::kNoticeSpacingMs + 2000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            capture.Tick();
+            return notices.shown.size() == 2;
+        },
+        lv::kNoticeSpacingMs + 2000));
     EXPECT_STREQ(notices.shown[1].data.szInfoTitle, L"收到3条信息");
     EXPECT_STREQ(notices.shown[1].data.szInfo, L"最新一条来自赵六：来自赵六");
     // A blink of the icon afterwards does not bring the notification back.

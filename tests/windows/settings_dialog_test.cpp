@@ -121,9 +121,10 @@ TEST_F(SettingsDialog, OkStoresTheSixOptionsAndTheSenderNameAndAppliesThem) {
                                          "AnimateWindow=0\r\n"
                                          "EnableHotkey=1\r\n"
                                          "HotKey=" +
-                                             std::to_string(kCtrlShiftF12Shortcut) + "\r\n"
-                                         "ArrivalNotice=0\r\n"
-                                         "ShowReceived=0\r\n");
+                                             std::to_string(kCtrlShiftF12Shortcut) +
+                                             "\r\n"
+                                             "ArrivalNotice=0\r\n"
+                                             "ShowReceived=0\r\n");
     EXPECT_NE(FriendFile().find("张三"), std::string::npos);
     EXPECT_FALSE(main->CurrentSettings().EnableSound);
     EXPECT_FALSE(main->CurrentSettings().ArrivalNotice);

@@ -58,7 +58,9 @@ bool ShowsAnything(HICON icon) {
 // Restore and ShowMenu write what they would do into a log instead of doing it.
 class LoggingTrayIcon : public lv::TTrayIcon {
   public:
-    LoggingTrayIcon() { OnClick = [this] { log += "click "; }; }
+    LoggingTrayIcon() {
+        OnClick = [this] { log += "click "; };
+    }
     void Restore() override { log += "restore "; }
     void Minimize() override { log += "minimize "; }
     void ShowMenu() override { log += "menu "; }
