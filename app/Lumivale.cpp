@@ -8,6 +8,7 @@
 #include "info/Help.h"
 #include "info/History.h"
 #include "framework/Application.h"
+#include "framework/Exception.h"
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
@@ -60,13 +61,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         frmMain->SetWindows({frmFriend.get(), frmSend.get(), frmTempSend.get(), frmSet.get(),
                              frmAbout.get(), frmHelp.get(), frmReceive.get(), frmHistory.get(),
                              capture.get()});
-        // From now on msgsvc.exe's notice of a pop-up brings the capture at once.
-        capture->ListenForNotices();
+        // From now on msgsvc.exe's notice of a pop-up brings the capture at once. The
+        // notices and the watch below only hasten or explain the capture: neither may end a
+        // start-up while msgsvc.exe's pop-ups wait for it, so a failure of theirs is left to
+        // the 100 ms look.
+        try {
+            capture->ListenForNotices();
+        } catch (const lv::Exception&) {
+        }
         // Whether messages can arrive is found out on a worker: the probes and the wait for
         // a starting msgsvc.exe never hold up the first window.
         lv::TOwnedThread<lv::TServiceWatch> serviceWatch(*frmMain, service);
         service = nullptr;
-        serviceWatch->Start();
+        try {
+            serviceWatch->Start();
+        } catch (const lv::Exception&) {
+        }
         exitRequest.SetMainWindow(*frmMain);
 
         app.Run(*frmMain, !startHide);
