@@ -79,7 +79,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
         exitRequest.SetMainWindow(*frmMain);
 
+        // A file held by a scanner is waited for with the windows alive; after the loop (and
+        // before it, while the windows are made) the waits sleep.
+        lv::SetMainThreadFileWait([&app](unsigned milliseconds) {
+            if (app.Terminated())
+                Sleep(milliseconds);
+            else
+                app.WaitUntil([] { return false; }, milliseconds);
+        });
         app.Run(*frmMain, !startHide);
+        lv::SetMainThreadFileWait({});
         // Before any window goes: what the workers posted runs, the workers stop (a send
         // under way is waited for until its own deadline, so its record is kept).
         app.Shutdown();

@@ -7,6 +7,7 @@
 #include "framework/Files.h"
 #include "framework/Gbk.h"
 #include "framework/MessageBox.h"
+#include "framework/OnScreen.h"
 #include "friends/FriendEditor.h"
 #include "friends/FriendFile.h"
 #include "presence/PresenceQuery.h"
@@ -14,6 +15,8 @@
 #include "send/TempSend.h"
 #include "settings/Set.h"
 #include "settings/SettingsStore.h"
+
+#include <algorithm>
 
 namespace lv {
 
@@ -145,8 +148,48 @@ void TfrmMain::FormCreate() {
     AddStatusLine("欢迎使用Lumivale！");
     AddStatusLine("当前版本：" + VersionText);
     AddStatusLine("");
+    // Unzipped into Program Files, a read-only share: said before anything is lost to it.
+    if (!CanCreateFileIn(AppDirectory()))
+        AddStatusLine("本软件所在的文件夹不能写入！收到的信息只显示，不会保存；好友和设置的修改"
+                      "也不会保存。请把本软件的文件夹移到你有权写入的地方（如“我的文档”），"
+                      "或用安装程序为当前用户安装。");
     LoadSettings();
     LoadFriends();
+}
+
+namespace {
+
+std::vector<ScreenRect> MonitorWorkAreas() {
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoW(monitor, &info))
+                reinterpret_cast<std::vector<ScreenRect>*>(data)->push_back(
+                    {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+} // namespace
+
+bool TfrmMain::TitleBarOnScreenAt(int x, int y) const {
+    // The title bar: the window's width, from its top edge down to the client area.
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    POINT client{0, 0};
+    ClientToScreen(Handle(), &client);
+    long height = std::max<long>(client.y - window.top, 1);
+    ScreenRect bar{x, y, x + (window.right - window.left), y + height};
+    // MonitorFromRect knows the monitors, the work areas tell where the taskbar is not.
+    RECT asked{bar.left, bar.top, bar.right, bar.bottom};
+    if (!MonitorFromRect(&asked, MONITOR_DEFAULTTONULL))
+        return false;
+    return TitleBarOnAMonitor(bar, MonitorWorkAreas());
 }
 
 void TfrmMain::LoadSettings() {
@@ -155,6 +198,12 @@ void TfrmMain::LoadSettings() {
     defaults.y = (GetSystemMetrics(SM_CYSCREEN) - Height()) / 2;
     defaults.soundFile = ToGbk(AppDirectory()) + "msg.wav";
     settings_ = SettingsStore().Load(defaults);
+    // Saved on a monitor that is gone (an undocked laptop): the window would open where
+    // nobody can reach it, and it has no taskbar button to bring it back.
+    if (!TitleBarOnScreenAt(settings_.X, settings_.Y)) {
+        settings_.X = defaults.x;
+        settings_.Y = defaults.y;
+    }
     SetPosition(settings_.X, settings_.Y);
     App().SetAnimateWindows(settings_.AnimateWindow);
 
@@ -211,9 +260,11 @@ void TfrmMain::ShowFriends() {
 
 void TfrmMain::LoadFriends() {
     AddStatusLine("正在读取好友数据..");
+    // Read before the list is emptied: a scanner holding the file is waited for, and what
+    // the wait lets run must not find (and save) an empty list.
+    FileRead file = ReadFileBoundedWhenFree(AppDirectory() + kFriendFile, kMaxFriendFileBytes);
     lsbNames.Clear();
     friends_.Clear();
-    FileRead file = ReadFileBounded(AppDirectory() + kFriendFile, kMaxFriendFileBytes);
     if (file.status == ReadStatus::Missing) {
         AddStatusLine("未找到数据文件！请添加好友，并设置发送者的名字。");
         friends_.SetSenderName("Sender");

@@ -89,6 +89,8 @@ class TfrmMain : public TForm, public MainHub {
     // Main thread: the name of the friend at `address`, or "出错了".
     std::string FriendNameByAddress(std::string_view address) const;
     void LoadFriends();
+    // Whether the window's title bar at (x, y) lies in some monitor's work area.
+    bool TitleBarOnScreenAt(int x, int y) const;
     void LoadSettings();
     // FRIENDS.DAT exists but could not be read at start: it is never written in this run.
     bool FriendFileProtected() const { return friendFileProtected_; }

@@ -1,9 +1,13 @@
 #include "framework/Files.h"
 
+#include "framework/FileRetry.h"
+
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace lv {
@@ -35,6 +39,52 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
         done += wrote;
     }
     return true;
+}
+
+constexpr unsigned kMainThreadAppendLimitMs = 250;
+
+struct MainThreadWait {
+    DWORD thread = 0;
+    std::function<void(unsigned)> wait;
+    bool waiting = false;
+};
+
+MainThreadWait& TheMainThreadWait() {
+    static MainThreadWait w;
+    return w;
+}
+
+void WaitForHolder(unsigned milliseconds) {
+    MainThreadWait& w = TheMainThreadWait();
+    if (!w.wait || w.waiting || w.thread != GetCurrentThreadId()) {
+        Sleep(milliseconds);
+        return;
+    }
+    struct Flag {
+        bool& f;
+        explicit Flag(bool& b) : f(b) { f = true; }
+        ~Flag() { f = false; }
+    } flag(w.waiting);
+    w.wait(milliseconds);
+}
+
+FileRetryClock HolderClock() {
+    return {[] { return static_cast<uint64_t>(GetTickCount64()); }, WaitForHolder};
+}
+
+// Which replace of a file is the latest, so that one overtaken during its wait by a newer
+// one (same thread, from a handler the wait ran) leaves the file to it.
+struct ReplaceRecord {
+    uint64_t latest = 0;
+    bool result = false;
+};
+std::mutex replaceLock;
+std::map<std::wstring, ReplaceRecord> replaces;
+
+std::wstring ReplaceKey(const std::wstring& path) {
+    std::wstring key = path;
+    CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return key;
 }
 
 } // namespace
@@ -122,6 +172,7 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
         result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
                             ? ReadStatus::Missing
                             : ReadStatus::Unreadable;
+        result.error = error;
         return result;
     }
     // A log of hundreds of megabytes is read into one allocation, not grown by doubling.
@@ -135,6 +186,7 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
             static_cast<DWORD>(std::min<size_t>(sizeof buffer, maxBytes - result.bytes.size() + 1));
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, want, &got, nullptr)) {
+            result.error = GetLastError();
             result.bytes.clear();
             result.status = ReadStatus::Unreadable;
             return result;
@@ -150,6 +202,17 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
     }
     result.status = ReadStatus::Ok;
     return result;
+}
+
+FileRead ReadFileBoundedWhenFree(const std::wstring& path, size_t maxBytes) {
+    FileRead read;
+    RetryWhileHeld(
+        [&]() -> unsigned long {
+            read = ReadFileBounded(path, maxBytes);
+            return read.status == ReadStatus::Unreadable ? read.error : 0;
+        },
+        HolderClock());
+    return read;
 }
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path, size_t maxBytes) {
@@ -198,14 +261,41 @@ bool WriteFileAtomic(const std::wstring& path, std::string_view bytes) {
 
 bool WriteFileAtomic(const std::wstring& path, const std::vector<std::string_view>& pieces) {
     const std::wstring temp = path + L".tmp";
+    const std::wstring key = ReplaceKey(path);
+    uint64_t mine;
     {
-        FileHandle file = OpenFile(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
+        std::lock_guard<std::mutex> hold(replaceLock);
+        mine = ++replaces[key].latest;
+    }
+    auto overtaken = [&] {
+        std::lock_guard<std::mutex> hold(replaceLock);
+        return replaces[key].latest != mine;
+    };
+    auto finish = [&](bool ok) {
+        std::lock_guard<std::mutex> hold(replaceLock);
+        ReplaceRecord& record = replaces[key];
+        if (record.latest == mine)
+            record.result = ok;
+        // Overtaken: the newer replace has put its content there (or failed to) and the
+        // temporary file is its own; the file is as it left it.
+        return record.latest == mine ? ok : record.result;
+    };
+    {
+        FileHandle file;
+        RetryWhileHeld(
+            [&]() -> unsigned long {
+                file = OpenFile(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
+                return file ? 0 : GetLastError();
+            },
+            HolderClock(), overtaken);
+        if (overtaken())
+            return finish(false);
         if (!file)
-            return false;
+            return finish(false);
         auto fail = [&] {
             file.reset();
             DeleteFileW(temp.c_str());
-            return false;
+            return finish(false);
         };
         for (std::string_view bytes : pieces) {
             if (!WriteAll(file.get(), bytes))
@@ -214,22 +304,62 @@ bool WriteFileAtomic(const std::wstring& path, const std::vector<std::string_vie
         if (!FlushFileBuffers(file.get()))
             return fail();
     }
-    if (!MoveFileExW(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    unsigned long error = RetryWhileHeld(
+        [&]() -> unsigned long {
+            return MoveFileExW(temp.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                       ? 0
+                       : GetLastError();
+        },
+        HolderClock(), overtaken);
+    if (overtaken())
+        return finish(false);
+    if (error != 0) {
         DeleteFileW(temp.c_str());
-        return false;
+        return finish(false);
     }
-    return true;
+    return finish(true);
 }
 
 bool AppendFileFlushed(const std::wstring& path, std::string_view bytes) {
-    FileHandle file = OpenFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+    // The main thread appends a received message's record with the log's lock held and in
+    // the middle of a capture: it cannot run other handlers meanwhile, so it only waits a
+    // moment; a record not appended stays in memory and the log's writer thread, which may
+    // wait the whole time, puts it into the log.
+    const MainThreadWait& w = TheMainThreadWait();
+    const bool mainThread = w.wait && w.thread == GetCurrentThreadId();
+    FileHandle file;
+    RetryWhileHeld(
+        [&]() -> unsigned long {
+            file = OpenFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+            return file ? 0 : GetLastError();
+        },
+        {[] { return static_cast<uint64_t>(GetTickCount64()); }, [](unsigned ms) { Sleep(ms); }},
+        {}, mainThread ? kMainThreadAppendLimitMs : kFileRetryLimitMs);
     return file && WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
 }
 
 bool DeleteFileIfPresent(const std::wstring& path) {
     return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
            GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+bool CanCreateFileIn(const std::wstring& directory) {
+    // A name of its own, so that no file of the user's is touched; one left by a crash
+    // is simply made again.
+    const std::wstring probe = directory + L"Lumivale.write-test.tmp";
+    {
+        FileHandle file = OpenFile(probe, GENERIC_WRITE, 0, CREATE_ALWAYS);
+        if (!file)
+            return false;
+    }
+    return DeleteFileW(probe.c_str()) != FALSE;
+}
+
+void SetMainThreadFileWait(std::function<void(unsigned milliseconds)> wait) {
+    MainThreadWait& w = TheMainThreadWait();
+    w.thread = GetCurrentThreadId();
+    w.wait = std::move(wait);
 }
 
 } // namespace lv

@@ -14,7 +14,8 @@ Settings SettingsStore::Load(const SettingsDefaults& defaults) const {
 }
 
 void SettingsStore::Save(const Settings& settings, unsigned groups) const {
-    FileRead read = ReadFileBounded(path_, kMaxBytes);
+    // Held by a scanner for a moment: waited for, its other keys must not be lost.
+    FileRead read = ReadFileBoundedWhenFree(path_, kMaxBytes);
     bool usable = read.status == ReadStatus::Ok || read.status == ReadStatus::Missing;
     if (!usable || !WriteFileAtomic(path_, WriteSettings(read.bytes, settings, groups)))
         throw Exception("Unable to write to " + ToGbk(path_));
