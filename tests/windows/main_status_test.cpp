@@ -391,8 +391,9 @@ TEST(Settings, DefaultsAndStoredValuesAtStartUp) {
                                    "SoundFile=D:\\声音.wav\r\nEnableSound=0\r\nAnimateWindow=0\r\n"
                                    "EnableHotkey=0\r\nHotKey=114753\r\n");
         lv::TfrmMain main;
-        EXPECT_EQ(main.Left(), -500) << "stored positions are used unchecked";
-        EXPECT_EQ(main.Top(), 3000);
+        // Off every monitor (one that is gone): the default position instead.
+        EXPECT_EQ(main.Left(), GetSystemMetrics(SM_CXSCREEN) - main.Width() - 10);
+        EXPECT_EQ(main.Top(), (GetSystemMetrics(SM_CYSCREEN) - main.Height()) / 2);
         const lv::Settings& s = main.CurrentSettings();
         EXPECT_EQ(s.SoundFile, "D:\\声音.wav");
         EXPECT_FALSE(s.EnableSound);
@@ -400,6 +401,15 @@ TEST(Settings, DefaultsAndStoredValuesAtStartUp) {
         EXPECT_FALSE(lv::App().AnimateWindows()) << "the one setting every fading form follows";
         EXPECT_FALSE(s.EnableHotkey);
         EXPECT_EQ(s.HotKey, 114753 & 0xFFFF);
+    }
+    {
+        // Half off the left edge, its title bar still on the screen: used as stored.
+        DataFolder dir;
+        dir.Write(L"Lumivale.ini", "[Position]\r\nX=-100\r\nY=20\r\n[Options]\r\n"
+                                   "EnableHotkey=0\r\n");
+        lv::TfrmMain main;
+        EXPECT_EQ(main.Left(), -100);
+        EXPECT_EQ(main.Top(), 20);
     }
 }
 
