@@ -119,9 +119,9 @@ Sender::Step Sender::Finish(uint32_t result, SendFailure why) {
     phase_ = Phase::kDone;
     status_ = result;
     // Once the end is out the peer may be showing the message, unless it said no.
-    why_ = result == status::kSuccess                      ? SendFailure::kNone
+    why_ = result == status::kSuccess                     ? SendFailure::kNone
            : endSent_ && why != SendFailure::kPeerRefused ? SendFailure::kUnconfirmed
-                                                           : why;
+                                                          : why;
     return Step::kDone;
 }
 

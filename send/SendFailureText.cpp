@@ -62,8 +62,7 @@ std::string PeerRefusal(const SendResult& r) {
 
 } // namespace
 
-std::string SendFailureLine(const SendResult& result, std::string_view address,
-                            size_t textBytes) {
+std::string SendFailureLine(const SendResult& result, std::string_view address, size_t textBytes) {
     if (result.status == 0)
         return {};
     SendResult r = result;

@@ -27,8 +27,8 @@ bool StartsWith(const std::string& line, const std::string& start) {
 TEST(SendReason, TheMostTellingTryIsReported) {
     // 139 held by NetBIOS, 1139 dropped: the computer is on, and the port that matters
     // does not answer -- a firewall, not "no messenger".
-    SendResult r = AtAddress({Why(SendFailure::kNotMessenger, kNameNotFound),
-                              Why(SendFailure::kNoAnswer)});
+    SendResult r =
+        AtAddress({Why(SendFailure::kNotMessenger, kNameNotFound), Why(SendFailure::kNoAnswer)});
     EXPECT_EQ(r.failure, SendFailure::kNoAnswer);
     EXPECT_TRUE(r.computerOn);
     EXPECT_EQ(r.status, kNetworkError);
@@ -36,10 +36,10 @@ TEST(SendReason, TheMostTellingTryIsReported) {
     r = AtAddress({Why(SendFailure::kNoAnswer), Why(SendFailure::kNoAnswer)});
     EXPECT_FALSE(r.computerOn);
     // NetBIOS on one, nothing listening on the other: the messenger is not running.
-    EXPECT_EQ(AtAddress({Why(SendFailure::kNotMessenger, kNameNotFound),
-                         Why(SendFailure::kRefused)})
-                  .failure,
-              SendFailure::kRefused);
+    EXPECT_EQ(
+        AtAddress({Why(SendFailure::kNotMessenger, kNameNotFound), Why(SendFailure::kRefused)})
+            .failure,
+        SendFailure::kRefused);
     // A messenger's own answer beats what the other port met.
     r = AtAddress({Why(SendFailure::kRefused), Why(SendFailure::kPeerRefused, kBadReceive)});
     EXPECT_EQ(r.failure, SendFailure::kPeerRefused);
@@ -73,8 +73,8 @@ TEST(SendFailureLine, EachFailureSaysWhyAndWhatToDo) {
     own.fallbackPort = 0;
     EXPECT_NE(SendFailureLine(own, "x", 1).find("TCP端口1140的"), std::string::npos);
 
-    for (SendFailure f : {SendFailure::kNameNotFound, SendFailure::kLookupTimeout,
-                          SendFailure::kBadAddress}) {
+    for (SendFailure f :
+         {SendFailure::kNameNotFound, SendFailure::kLookupTimeout, SendFailure::kBadAddress}) {
         std::string line = SendFailureLine(Why(f, kNameNotFound), "张三的电脑", 5);
         EXPECT_TRUE(StartsWith(line, "找不到计算机名“张三的电脑”")) << line;
     }
