@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <vector>
 #include <cstring>
 #include <optional>
 
@@ -28,58 +30,146 @@ timeval Timeval(unsigned ms) {
     return tv;
 }
 
-std::optional<sockaddr_in> Resolve(const std::wstring& host, uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
+enum class Found { kAddresses, kNoAddress, kTimedOut, kNotAName };
+
+struct Lookup {
+    Found found = Found::kNoAddress;
+    std::vector<uint32_t> addresses; // in the resolver's order, each once
+};
+
+// A name lookup on a thread of its own, so that the send can stop waiting for it at its
+// deadline: GetAddrInfoW cannot be cancelled. Whoever lets go of it last frees it.
+struct LookupJob {
+    std::wstring host;
+    std::vector<uint32_t> addresses;
+    HANDLE done = nullptr;
+    std::atomic<int> holders{2};
+};
+
+void Release(LookupJob* job) {
+    if (--job->holders == 0) {
+        CloseHandle(job->done);
+        delete job;
+    }
+}
+
+DWORD WINAPI LookupProc(void* param) {
+    auto* job = static_cast<LookupJob*>(param);
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(job->host.c_str(), nullptr, &hints, &found) == 0) {
+        for (const ADDRINFOW* e = found; e; e = e->ai_next) {
+            if (e->ai_family != AF_INET || !e->ai_addr)
+                continue;
+            uint32_t a = ntohl(reinterpret_cast<const sockaddr_in*>(e->ai_addr)->sin_addr.s_addr);
+            if (std::find(job->addresses.begin(), job->addresses.end(), a) == job->addresses.end())
+                job->addresses.push_back(a);
+        }
+        FreeAddrInfoW(found);
+    }
+    SetEvent(job->done);
+    Release(job);
+    return 0;
+}
+
+Lookup Resolve(const std::wstring& host, ULONGLONG deadline) {
+    Lookup result;
     // An address by the one rule (framework/Ipv4.h); digits and dots that break it are no
     // computer name either, and the name lookup would read them the inet_addr way.
     std::string ascii;
     for (wchar_t c : host)
         ascii += c < 0x80 ? static_cast<char>(c) : '?';
     if (std::optional<uint32_t> address = ParseIpv4(ascii)) {
-        addr.sin_addr.s_addr = htonl(*address);
-        return addr;
+        result.found = Found::kAddresses;
+        result.addresses.push_back(*address);
+        return result;
     }
-    if (LooksNumeric(ascii))
-        return std::nullopt;
-    ADDRINFOW hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    ADDRINFOW* found = nullptr;
-    if (GetAddrInfoW(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return std::nullopt;
-    addr.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    FreeAddrInfoW(found);
-    return addr;
+    if (LooksNumeric(ascii)) {
+        result.found = Found::kNotAName;
+        return result;
+    }
+    auto* job = new LookupJob;
+    job->host = host;
+    job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = job->done ? CreateThread(nullptr, 0, LookupProc, job, 0, nullptr) : nullptr;
+    if (!thread) {
+        if (job->done)
+            CloseHandle(job->done);
+        delete job;
+        result.found = Found::kTimedOut;
+        return result;
+    }
+    CloseHandle(thread);
+    ULONGLONG now = GetTickCount64();
+    DWORD wait =
+        now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
+    if (WaitForSingleObject(job->done, wait) != WAIT_OBJECT_0) {
+        result.found = Found::kTimedOut;
+    } else {
+        result.addresses = job->addresses;
+        result.found = result.addresses.empty() ? Found::kNoAddress : Found::kAddresses;
+    }
+    Release(job);
+    return result;
+}
+
+// kDown: no answer in time, unreachable, or a local failure; kRefused: the computer said
+// nothing listens there.
+enum class Link { kPending, kUp, kRefused, kDown };
+
+SendResult ConnectFailure(Link link) {
+    SendResult r;
+    r.status = status::kNetworkError;
+    r.failure = link == Link::kRefused ? SendFailure::kRefused : SendFailure::kNoAnswer;
+    return r;
+}
+
+// Starts a connect without waiting for it.
+Link StartConnect(const Socket& sock, const sockaddr_in& addr) {
+    u_long nonBlocking = 1;
+    if (!sock.valid() || ioctlsocket(sock.get(), FIONBIO, &nonBlocking) != 0)
+        return Link::kDown;
+    if (connect(sock.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+        u_long blocking = 0;
+        return ioctlsocket(sock.get(), FIONBIO, &blocking) == 0 ? Link::kUp : Link::kDown;
+    }
+    int error = WSAGetLastError();
+    return error == WSAEWOULDBLOCK    ? Link::kPending
+           : error == WSAECONNREFUSED ? Link::kRefused
+                                      : Link::kDown;
+}
+
+// A started connect that select() has reported on: up (and blocking again), refused or down.
+Link Settle(const Socket& sock, bool failed) {
+    int error = 0;
+    int len = sizeof error;
+    if (getsockopt(sock.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0)
+        return Link::kDown;
+    if (error == WSAECONNREFUSED)
+        return Link::kRefused;
+    u_long blocking = 0;
+    if (failed || error != 0 || ioctlsocket(sock.get(), FIONBIO, &blocking) != 0)
+        return Link::kDown;
+    return Link::kUp;
 }
 
 // A non-blocking connect bounded by `timeoutMs`, so a dead address fails quickly instead
 // of after the system's long SYN retries. The socket is blocking again afterwards.
-bool Connect(const Socket& sock, const sockaddr_in& addr, unsigned timeoutMs) {
-    u_long nonBlocking = 1;
-    if (ioctlsocket(sock.get(), FIONBIO, &nonBlocking) != 0)
-        return false;
-    if (connect(sock.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
-            return false;
-        fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(sock.get(), &writable);
-        FD_SET(sock.get(), &failed);
-        timeval tv = Timeval(timeoutMs);
-        if (select(0, nullptr, &writable, &failed, &tv) <= 0 || FD_ISSET(sock.get(), &failed))
-            return false;
-        int error = 0;
-        int len = sizeof error;
-        if (getsockopt(sock.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) !=
-                0 ||
-            error != 0)
-            return false;
-    }
-    nonBlocking = 0;
-    return ioctlsocket(sock.get(), FIONBIO, &nonBlocking) == 0;
+Link Connect(const Socket& sock, const sockaddr_in& addr, unsigned timeoutMs) {
+    Link link = StartConnect(sock, addr);
+    if (link != Link::kPending)
+        return link;
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(sock.get(), &writable);
+    FD_SET(sock.get(), &failed);
+    timeval tv = Timeval(timeoutMs);
+    if (select(0, nullptr, &writable, &failed, &tv) <= 0)
+        return Link::kDown;
+    return Settle(sock, FD_ISSET(sock.get(), &failed));
 }
 
 bool SendAll(const Socket& sock, std::string_view bytes) {
@@ -92,8 +182,10 @@ bool SendAll(const Socket& sock, std::string_view bytes) {
     return true;
 }
 
-// Some bytes from the peer within `timeoutMs`; empty on timeout, close or error.
-std::string Receive(const Socket& sock, unsigned timeoutMs) {
+// Some bytes from the peer within `timeoutMs`; empty on timeout, close or error (`closed`
+// then says which).
+std::string Receive(const Socket& sock, unsigned timeoutMs, bool& closed) {
+    closed = false;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(sock.get(), &readable);
@@ -102,6 +194,7 @@ std::string Receive(const Socket& sock, unsigned timeoutMs) {
         return {};
     char buffer[4096];
     int n = recv(sock.get(), buffer, sizeof buffer, 0);
+    closed = n <= 0;
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
@@ -123,7 +216,7 @@ Sender::Step Talk(Sender& sender, const Socket& sock, const SendOptions& options
     unsigned replyMs = firstReplyMs;
     while (true) {
         if (!out.empty() && !SendAll(sock, out)) {
-            sender.Fail(status::kNetworkError);
+            sender.Fail(status::kNetworkError, SendFailure::kClosed);
             return Sender::Step::kDone;
         }
         out.clear();
@@ -132,9 +225,11 @@ Sender::Step Talk(Sender& sender, const Socket& sock, const SendOptions& options
                                         : static_cast<unsigned>(
                                               std::min<ULONGLONG>(deadline - now, replyMs));
         replyMs = options.replyTimeoutMs;
-        std::string in = wait ? Receive(sock, wait) : std::string();
+        bool closed = false;
+        std::string in = wait ? Receive(sock, wait, closed) : std::string();
         if (in.empty()) {
-            sender.Fail(status::kNetworkError);
+            sender.Fail(status::kNetworkError,
+                        closed ? SendFailure::kClosed : SendFailure::kNoReply);
             return Sender::Step::kDone;
         }
         Sender::Step step = sender.Feed(in, out);
@@ -146,8 +241,9 @@ Sender::Step Talk(Sender& sender, const Socket& sock, const SendOptions& options
 Sender::Step Converse(Sender& sender, const sockaddr_in& addr, const SendOptions& options,
                       ULONGLONG deadline) {
     Socket sock;
-    if (!sock.valid() || !Connect(sock, addr, options.connectTimeoutMs)) {
-        sender.Fail(status::kNetworkError);
+    Link link = sock.valid() ? Connect(sock, addr, options.connectTimeoutMs) : Link::kDown;
+    if (link != Link::kUp) {
+        sender.Fail(status::kNetworkError, ConnectFailure(link).failure);
         return Sender::Step::kDone;
     }
     return Talk(sender, sock, options, deadline, options.replyTimeoutMs);
@@ -165,31 +261,7 @@ void Deliver(Sender& sender, const sockaddr_in& addr, const SendOptions& options
             break;
     }
     if (!sender.Done())
-        sender.Fail(status::kNameNotFound);
-}
-
-enum class Link { kPending, kUp, kDown };
-
-// Starts a connect without waiting for it.
-Link StartConnect(const Socket& sock, const sockaddr_in& addr) {
-    u_long nonBlocking = 1;
-    if (!sock.valid() || ioctlsocket(sock.get(), FIONBIO, &nonBlocking) != 0)
-        return Link::kDown;
-    if (connect(sock.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
-        return Link::kUp;
-    return WSAGetLastError() == WSAEWOULDBLOCK ? Link::kPending : Link::kDown;
-}
-
-// A started connect that select() has reported on: up (and blocking again) or down.
-Link Settle(const Socket& sock, bool failed) {
-    int error = 0;
-    int len = sizeof error;
-    u_long blocking = 0;
-    if (failed ||
-        getsockopt(sock.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0 ||
-        error != 0 || ioctlsocket(sock.get(), FIONBIO, &blocking) != 0)
-        return Link::kDown;
-    return Link::kUp;
+        sender.Fail(status::kNameNotFound, SendFailure::kNotMessenger);
 }
 
 // Waits for the pending connects in `links` until `timeoutMs` has passed or `enough` says
@@ -239,8 +311,10 @@ constexpr unsigned kPortGraceMs = 500;
 // there does not take the message as a messenger would (refused, NetBIOS without a
 // messenger behind it, silence) and no end of the message went out, it goes once more on
 // the fallback, still within `deadline`.
-void DeliverWithFallback(Sender& sender, const SendRequest& request, const sockaddr_in& addr,
-                         const SendOptions& options, ULONGLONG deadline, uint32_t& result) {
+SendResult DeliverWithFallback(const SendRequest& request, const sockaddr_in& addr,
+                               const SendOptions& options, ULONGLONG deadline, bool& endSent) {
+    Sender sender(request);
+    std::vector<SendResult> tries;
     sockaddr_in second = addr;
     second.sin_port = htons(options.fallbackPort);
     Socket portSock, fallbackSock;
@@ -257,28 +331,35 @@ void DeliverWithFallback(Sender& sender, const SendRequest& request, const socka
         return false;
     });
     if (links[0] == Link::kUp) {
-        bool fallbackLikely = links[1] != Link::kDown;
+        bool fallbackLikely = links[1] == Link::kPending || links[1] == Link::kUp;
         Deliver(sender, addr, options, deadline, &portSock,
                 fallbackLikely ? std::min(options.replyTimeoutMs, kFirstReplyWithFallbackMs)
                                : options.replyTimeoutMs);
-        result = sender.Status();
-        if (!fallbackLikely || sender.EndSent() ||
-            (result != status::kNetworkError && result != status::kNameNotFound))
-            return;
+        tries.push_back(sender.Result());
+        endSent = sender.EndSent();
+        uint32_t result = sender.Status();
+        if (!fallbackLikely || endSent ||
+            (result != status::kNetworkError && result != status::kNameNotFound)) {
+            if (!fallbackLikely)
+                tries.push_back(ConnectFailure(links[1]));
+            return AtAddress(tries);
+        }
         if (links[1] == Link::kPending) {
             ULONGLONG now = GetTickCount64();
-            unsigned left = now >= deadline ? 0 : static_cast<unsigned>(std::min<ULONGLONG>(
-                                                      deadline - now, options.connectTimeoutMs));
+            unsigned left = now >= deadline ? 0
+                                            : static_cast<unsigned>(std::min<ULONGLONG>(
+                                                  deadline - now, options.connectTimeoutMs));
             const Socket* const rest[1] = {&fallbackSock};
             Link restLinks[1] = {links[1]};
             AwaitConnects(rest, restLinks, left, [](ULONGLONG, ULONGLONG&) { return false; });
-            links[1] = restLinks[0];
+            links[1] = restLinks[0] == Link::kPending ? Link::kDown : restLinks[0];
         }
+    } else {
+        tries.push_back(ConnectFailure(links[0] == Link::kPending ? Link::kDown : links[0]));
     }
     if (links[1] != Link::kUp) {
-        if (links[0] != Link::kUp)
-            result = status::kNetworkError;
-        return;
+        tries.push_back(ConnectFailure(links[1] == Link::kPending ? Link::kDown : links[1]));
+        return AtAddress(tries);
     }
     SendRequest again = request;
     again.sessionRequest = options.fallbackPort == kDefaultPort;
@@ -286,16 +367,28 @@ void DeliverWithFallback(Sender& sender, const SendRequest& request, const socka
     SendOptions fallbackOptions = options;
     fallbackOptions.port = options.fallbackPort;
     Deliver(retry, second, fallbackOptions, deadline, &fallbackSock, options.replyTimeoutMs);
-    result = retry.Status();
+    endSent = retry.EndSent();
+    tries.push_back(retry.Result());
+    return AtAddress(tries);
 }
+
+thread_local SendResult tlLastResult;
 
 } // namespace
 
-unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t* msgname,
-                                       const wchar_t* fromname, const unsigned char* buf,
-                                       unsigned long buflen) {
+SendResult NetMessageSend(const SendOptions& options, const wchar_t* msgname,
+                          const wchar_t* fromname, const unsigned char* buf, unsigned long buflen) {
+    // Every lookup, connection and reply of the send, the fallback's included, within this.
+    const ULONGLONG deadline = GetTickCount64() + SendDeadlineMs(options);
+    const bool withFallback = options.fallbackPort != 0 && options.fallbackPort != options.port;
+    auto done = [&](SendResult r) {
+        r.port = options.port;
+        r.fallbackPort = withFallback ? options.fallbackPort : 0;
+        tlLastResult = r;
+        return r;
+    };
     if (!msgname || !*msgname || (!buf && buflen != 0))
-        return status::kInvalidParameter;
+        return done({status::kInvalidParameter, SendFailure::kBadArgument});
     // The buffer need not be aligned for wchar_t: copy it out unit by unit.
     std::wstring text;
     for (unsigned long i = 0; i + 1 < buflen; i += 2) {
@@ -313,24 +406,70 @@ unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t
     request.text = ToGbk(text);
     request.sessionRequest = options.sessionRequest;
     request.callingName = ourName;
-    Sender sender(request);
-    if (sender.Done())
-        return sender.Status();
+    {
+        Sender check(request);
+        if (check.Done())
+            return done(check.Result());
+    }
 
     if (!WinsockReady())
-        return status::kNetworkError;
-    std::optional<sockaddr_in> addr = Resolve(recipient, options.port);
-    if (!addr)
-        return status::kNameNotFound;
-    // Every connection and reply of the send, the fallback's included, within this.
-    ULONGLONG deadline = GetTickCount64() + SendDeadlineMs(options);
-    if (options.fallbackPort != 0 && options.fallbackPort != options.port) {
-        uint32_t result = status::kNetworkError;
-        DeliverWithFallback(sender, request, *addr, options, deadline, result);
-        return result;
+        return done({status::kNetworkError, SendFailure::kLocalError});
+    Lookup lookup = Resolve(recipient, deadline);
+    switch (lookup.found) {
+    case Found::kNotAName:
+        return done({status::kNameNotFound, SendFailure::kBadAddress});
+    case Found::kNoAddress:
+        return done({status::kNameNotFound, SendFailure::kNameNotFound});
+    case Found::kTimedOut:
+        return done({status::kNameNotFound, SendFailure::kLookupTimeout});
+    case Found::kAddresses:
+        break;
     }
-    Deliver(sender, *addr, options, deadline, nullptr, options.replyTimeoutMs);
-    return sender.Status();
+    // Each address in the resolver's order until one takes the message; never on after one
+    // may have shown it.
+    std::vector<SendResult> tried;
+    for (uint32_t address : lookup.addresses) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            break;
+        SendOptions here = options;
+        here.connectTimeoutMs =
+            static_cast<unsigned>(std::min<ULONGLONG>(options.connectTimeoutMs, deadline - now));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(options.port);
+        addr.sin_addr.s_addr = htonl(address);
+        bool endSent = false;
+        SendResult result;
+        if (withFallback) {
+            result = DeliverWithFallback(request, addr, here, deadline, endSent);
+        } else {
+            Sender sender(request);
+            Deliver(sender, addr, here, deadline, nullptr, options.replyTimeoutMs);
+            endSent = sender.EndSent();
+            result = sender.Result();
+        }
+        if (result.status == status::kSuccess)
+            return done(result);
+        tried.push_back(result);
+        if (endSent)
+            break;
+    }
+    return done(AcrossAddresses(tried));
+}
+
+SendResult LastSendResult() {
+    return tlLastResult;
+}
+
+void ForgetLastSendResult() {
+    tlLastResult = SendResult{};
+}
+
+unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t* msgname,
+                                       const wchar_t* fromname, const unsigned char* buf,
+                                       unsigned long buflen) {
+    return NetMessageSend(options, msgname, fromname, buf, buflen).status;
 }
 
 unsigned long long SendDeadlineMs(const SendOptions& options) {
@@ -358,8 +497,10 @@ unsigned long NetMessageBufferSend(const wchar_t* servername, const wchar_t* msg
                                    const wchar_t* fromname, const unsigned char* buf,
                                    unsigned long buflen) {
     using namespace lv::messenger;
-    if (servername && *servername)
+    if (servername && *servername) {
+        ForgetLastSendResult();
         return status::kNotSupported;
+    }
     return NetMessageBufferSendWith(SendOptionsFromFile(SettingsFileBesideExe()), msgname, fromname,
                                     buf, buflen);
 }

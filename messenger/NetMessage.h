@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "messenger/SendReason.h"
+
 // servername: null or empty (the local computer; anything else is not supported).
 // msgname: the recipient, a dotted IPv4 address or a computer name.
 // fromname: the sender's name; null or empty gives this computer's name.
@@ -28,14 +30,25 @@ struct SendOptions {
     uint16_t fallbackPort = 0;
 };
 
+// The send itself: the status NetMessageBufferSend returns, with why. A computer name's
+// IPv4 addresses are tried in the resolver's order until one takes the message; the lookup
+// counts against the send's deadline and is given up at it.
+SendResult NetMessageSend(const SendOptions& options, const wchar_t* msgname,
+                          const wchar_t* fromname, const unsigned char* buf, unsigned long buflen);
+
+// What the last NetMessageSend (through any of the calls here) on this thread came to;
+// forgotten (status 0, no reason) by ForgetLastSendResult.
+SendResult LastSendResult();
+void ForgetLastSendResult();
+
 // NetMessageBufferSend with the port and timeouts given instead of read from msgsvc.ini.
 unsigned long NetMessageBufferSendWith(const SendOptions& options, const wchar_t* msgname,
                                        const wchar_t* fromname, const unsigned char* buf,
                                        unsigned long buflen);
 
-// The longest a send with `options` takes, name look-up aside: a refused first try and its
-// retry, each with its connect and replies. The fallback port adds nothing to it: it is
-// connected to alongside the port and talked to within what is left.
+// The longest a send with `options` takes, the name lookup included: a refused first try
+// and its retry, each with its connect and replies. The fallback port and further addresses
+// of a computer name add nothing to it: they are talked to within what is left.
 unsigned long long SendDeadlineMs(const SendOptions& options);
 
 // The options NetMessageBufferSend uses with the settings file at `iniPath` (missing file:

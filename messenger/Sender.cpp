@@ -52,6 +52,7 @@ Sender::Sender(SendRequest request) : request_(std::move(request)) {
     if (request_.to.empty() || request_.text.size() > kMaxSendTextBytes) {
         phase_ = Phase::kDone;
         status_ = status::kInvalidParameter;
+        why_ = SendFailure::kBadArgument;
         return;
     }
     blocks_ = SplitTextBlocks(request_.text);
@@ -92,7 +93,7 @@ Sender::Step Sender::Feed(std::string_view bytes, std::string& out) {
         case FrameReader::Result::kNeedMore:
             return Step::kWait;
         case FrameReader::Result::kTooLarge:
-            return Finish(status::kNetworkError);
+            return Finish(status::kNetworkError, SendFailure::kNotMessenger);
         case FrameReader::Result::kFrame: {
             Step step = HandleFrame(frame, out);
             if (step != Step::kWait)
@@ -104,21 +105,41 @@ Sender::Step Sender::Feed(std::string_view bytes, std::string& out) {
     return Step::kDone;
 }
 
-void Sender::Fail(uint32_t failure) {
-    if (phase_ != Phase::kDone)
-        Finish(failure);
+void Sender::Fail(uint32_t status, SendFailure why) {
+    if (phase_ == Phase::kDone)
+        return;
+    // A peer that hangs up before saying anything has turned us away; one that hangs up
+    // later has cut the message short.
+    if (why == SendFailure::kClosed && answered_)
+        why = SendFailure::kBroken;
+    Finish(status, why);
 }
 
-Sender::Step Sender::Finish(uint32_t result) {
+Sender::Step Sender::Finish(uint32_t result, SendFailure why) {
     phase_ = Phase::kDone;
     status_ = result;
+    // Once the end is out the peer may be showing the message, unless it said no.
+    why_ = result == status::kSuccess                     ? SendFailure::kNone
+           : endSent_ && why != SendFailure::kPeerRefused ? SendFailure::kUnconfirmed
+                                                          : why;
     return Step::kDone;
+}
+
+SendResult Sender::Result() const {
+    SendResult r;
+    r.status = status_;
+    r.failure = phase_ == Phase::kDone ? why_ : SendFailure::kBroken;
+    r.smbStatus = smbStatus_;
+    r.ntStatus = ntStatus_;
+    r.phase = errorPhase_;
+    return r;
 }
 
 Sender::Step Sender::HandleFrame(std::string_view frame, std::string& out) {
     SessionHeader header = *ParseSessionHeader(frame);
     if (header.type == session::kKeepAlive)
         return Step::kWait;
+    answered_ = true;
     if (phase_ == Phase::kSession) {
         if (header.type == session::kPositive) {
             phase_ = Phase::kStart;
@@ -129,28 +150,34 @@ Sender::Step Sender::HandleFrame(std::string_view frame, std::string& out) {
         if (header.type == session::kNegative) {
             // Not listening on the messenger name: servers still take *SMBSERVER.
             if (retriedSession_)
-                return Finish(status::kNameNotFound);
+                return Finish(status::kNameNotFound, SendFailure::kNotMessenger);
             retriedSession_ = true;
             return Step::kReconnect;
         }
-        return Finish(status::kNetworkError);
+        return Finish(status::kNetworkError, SendFailure::kNotMessenger);
     }
+    // Nonsense before the start was taken: no messenger; after it: the message broke.
+    const SendFailure garbled =
+        phase_ == Phase::kStart ? SendFailure::kNotMessenger : SendFailure::kBroken;
     if (header.type != session::kMessage)
-        return Finish(status::kNetworkError);
+        return Finish(status::kNetworkError, garbled);
 
     std::optional<SmbPacket> reply = ParseSmb(frame.substr(kSessionHeaderBytes));
     if (!reply || reply->header.command != expected_ || reply->header.mid != mid_ ||
         !(reply->header.flags & smb::kFlagReply))
-        return Finish(status::kNetworkError);
-    if (reply->header.status != 0)
-        return Finish(
-            StatusFromSmbError(reply->header.status, reply->header.flags2 & smb::kFlags2NtStatus));
+        return Finish(status::kNetworkError, garbled);
+    if (reply->header.status != 0) {
+        smbStatus_ = reply->header.status;
+        ntStatus_ = reply->header.flags2 & smb::kFlags2NtStatus;
+        errorPhase_ = phase_ == Phase::kStart ? SendPhase::kNames : SendPhase::kText;
+        return Finish(StatusFromSmbError(smbStatus_, ntStatus_), SendFailure::kPeerRefused);
+    }
 
     switch (phase_) {
     case Phase::kStart:
         // smbd answers the start with no words at all; the group is then 0.
         if (reply->words.size() > 1)
-            return Finish(status::kNetworkError);
+            return Finish(status::kNetworkError, SendFailure::kNotMessenger);
         group_ = reply->words.empty() ? 0 : reply->words[0];
         phase_ = Phase::kText;
         out += Request(smb::kSendText, {group_}, DataBuffer(blocks_[nextBlock_++]));
@@ -165,9 +192,9 @@ Sender::Step Sender::HandleFrame(std::string_view frame, std::string& out) {
         }
         return Step::kWait;
     case Phase::kEnd:
-        return Finish(status::kSuccess);
+        return Finish(status::kSuccess, SendFailure::kNone);
     default:
-        return Finish(status::kNetworkError);
+        return Finish(status::kNetworkError, SendFailure::kBroken);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "messenger/NetBios.h"
+#include "messenger/SendReason.h"
 
 namespace lv::messenger {
 
@@ -59,11 +60,14 @@ class Sender {
     // Reply bytes as they arrive, in any split; appends what to send next to `out`.
     Step Feed(std::string_view bytes, std::string& out);
 
-    // The connection broke or a reply did not come in time.
-    void Fail(uint32_t failure);
+    // The connection broke or a reply did not come in time: `status` for the call, `why` for
+    // the user (after the end went out it is always kUnconfirmed).
+    void Fail(uint32_t status, SendFailure why = SendFailure::kBroken);
 
     bool Done() const { return phase_ == Phase::kDone; }
     uint32_t Status() const { return status_; }
+    // Status() with why it came (ports not filled in).
+    SendResult Result() const;
     // The end of the message has been sent: the peer may be showing it even when its reply
     // never came, so the message must not be sent again elsewhere.
     bool EndSent() const { return endSent_; }
@@ -72,7 +76,7 @@ class Sender {
     enum class Phase { kSession, kStart, kText, kEnd, kDone };
 
     Step HandleFrame(std::string_view frame, std::string& out);
-    Step Finish(uint32_t result);
+    Step Finish(uint32_t result, SendFailure why);
     std::string Request(uint8_t command, std::vector<uint16_t> words, std::string_view bytes);
 
     SendRequest request_;
@@ -86,6 +90,11 @@ class Sender {
     uint8_t expected_ = 0; // its command
     FrameReader frames_{kSessionHeaderBytes + kMaxSessionPayload};
     bool endSent_ = false;
+    bool answered_ = false; // a frame came from the peer
+    SendFailure why_ = SendFailure::kBroken;
+    uint32_t smbStatus_ = 0;
+    bool ntStatus_ = false;
+    SendPhase errorPhase_ = SendPhase::kNames;
 };
 
 } // namespace lv::messenger

@@ -51,6 +51,9 @@ SendOutcome PerformSend(const SendJob& job, const SendContext& context) {
     const auto length = static_cast<unsigned long>(message.size());
 
     SendOutcome outcome;
+    // What our NetMessageBufferSend leaves on this thread says why; a send function that
+    // leaves nothing is explained by its status alone.
+    messenger::ForgetLastSendResult();
     outcome.status = context.send ? context.send(nullptr, Units(address), Units(sender), bytes, length)
                                   : NetMessageBufferSend(nullptr, Units(address), Units(sender),
                                                          bytes, length);
@@ -64,20 +67,19 @@ SendOutcome PerformSend(const SendJob& job, const SendContext& context) {
     context.statusLine(job.name + ":" + (outcome.status == 0 ? kSentResult : kFailedResult));
     if (outcome.status == 0 && outcome.logWrite == LogWrite::Failed)
         context.statusLine(kSendLogFailedText);
-    // The user learns why a long text did not go: the sending side refuses more than the
-    // protocol limit, a receiver answers "no room" for more than it takes.
-    if (outcome.status == messenger::status::kInvalidParameter &&
-        SentText(message).size() > messenger::kMaxSendTextBytes)
-        context.statusLine(kTooLongText);
-    else if (outcome.status == messenger::status::kBadReceive)
-        context.statusLine(kNotTakenText);
+    if (outcome.status != 0) {
+        messenger::SendResult why = messenger::LastSendResult();
+        if (why.status != outcome.status)
+            why = messenger::SendResult{static_cast<uint32_t>(outcome.status)};
+        context.statusLine(SendFailureLine(why, SentText(address), SentText(message).size()));
+    }
     return outcome;
 }
 
 TSendThread::TSendThread(SendJob job, SendContext context)
     : TThread(true), job_(std::move(job)), context_(std::move(context)) {
     // A message the peer accepts while the program is ending still gets its record: the
-    // end waits for the send's own deadline (plus the name look-up and the log's journal).
+    // end waits for the send's own deadline, name lookup included (plus the log's journal).
     SetExitDeadline(GetTickCount64() + messenger::SendDeadlineMs(messenger::SendOptions{}) + 2000);
     Start();
 }

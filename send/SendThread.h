@@ -10,6 +10,7 @@
 #include "messagelog/LogRecord.h"
 #include "framework/Thread.h"
 #include "messagelog/MessageLog.h"
+#include "send/SendFailureText.h"
 
 #include <functional>
 #include <memory>
@@ -51,9 +52,6 @@ inline constexpr char kFailedResult[] = "发送失败:-(";
 // and goes into the file with the next write that succeeds.
 inline constexpr char kSendLogFailedText[] =
     "无法写入send.txt，这条发送记录暂存在内存中，下次发送成功时再写入。";
-// Said after a failure that came from the length of the text.
-inline constexpr char kTooLongText[] = "信息太长（超过4096字节），没有发出。";
-inline constexpr char kNotTakenText[] = "对方的信使服务没有收下这条信息（可能太长或对方太忙）。";
 
 // The buffer NetMessageBufferSend gets for a text: its UTF-16LE code units with the
 // terminating null (n units, 2n bytes), then 10 bytes more, zero. 2n + 10 bytes in all.
@@ -68,7 +66,8 @@ struct SendOutcome {
 };
 
 // The whole send, in order: "<name>:正在发送..", the three buffers, the service call, on
-// status 0 the record in front of the log (send.txt rewritten), then "<name>:<result>".
+// status 0 the record in front of the log (send.txt rewritten), then "<name>:<result>", and
+// after a failure one line that says why (send/SendFailureText.h).
 SendOutcome PerformSend(const SendJob& job, const SendContext& context);
 
 class TSendThread final : public TThread {

@@ -25,6 +25,7 @@ std::vector<size_t> CharacterStarts(const std::string& text) {
 
 struct Outcome {
     uint32_t status = 0xFFFFFFFF;
+    SendResult result;
     std::vector<Message> delivered;
     int connections = 0;
     std::vector<std::string> clientFrames; // everything the sender wrote, frame by frame
@@ -67,6 +68,7 @@ Outcome Converse(SendRequest request, const std::function<Peer(Outcome&)>& makeP
             break;
     }
     o.status = sender.Status();
+    o.result = sender.Result();
     return o;
 }
 
@@ -236,17 +238,19 @@ TEST(SenderStatus, ReceiverRefusalsAndBrokenRepliesAreFailures) {
         const char* why;
         std::function<Peer(Outcome&)> peer;
         uint32_t expected;
+        SendFailure failure;
     } cases[] = {
         {"paused at start", failAt(smb::kSendStart, status(smb::kErrSrv, smb::kErrPaused)),
-         status::kPausedRemote},
+         status::kPausedRemote, SendFailure::kPeerRefused},
         {"messages off at start", failAt(smb::kSendStart, status(smb::kErrSrv, smb::kErrMsgOff)),
-         status::kBadReceive},
+         status::kBadReceive, SendFailure::kPeerRefused},
         {"no room at a block", failAt(smb::kSendText, status(smb::kErrSrv, smb::kErrNoRoom)),
-         status::kBadReceive},
+         status::kBadReceive, SendFailure::kPeerRefused},
+        // A "no" to the end is an answer: the message was not shown.
         {"no room at the end", failAt(smb::kSendEnd, status(smb::kErrSrv, smb::kErrNoRoom)),
-         status::kBadReceive},
+         status::kBadReceive, SendFailure::kPeerRefused},
         {"request not accepted", failAt(smb::kSendText, status(smb::kErrDos, 71)),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kPeerRefused},
         {"NT status error",
          failAt(smb::kSendEnd,
                 [](const SmbPacket& r) {
@@ -254,7 +258,7 @@ TEST(SenderStatus, ReceiverRefusalsAndBrokenRepliesAreFailures) {
                     h.flags2 |= smb::kFlags2NtStatus;
                     return SessionFrame(0, BuildSmb(h, {}, {}));
                 }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kPeerRefused},
         {"wrong MID",
          failAt(smb::kSendText,
                 [](const SmbPacket& r) {
@@ -262,7 +266,7 @@ TEST(SenderStatus, ReceiverRefusalsAndBrokenRepliesAreFailures) {
                     ++h.mid;
                     return SessionFrame(0, BuildSmb(h, {}, {}));
                 }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kBroken},
         {"wrong command",
          failAt(smb::kSendEnd,
                 [](const SmbPacket& r) {
@@ -270,7 +274,7 @@ TEST(SenderStatus, ReceiverRefusalsAndBrokenRepliesAreFailures) {
                     h.command = smb::kSendText;
                     return SessionFrame(0, BuildSmb(h, {}, {}));
                 }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kUnconfirmed},
         {"reply flag missing",
          failAt(smb::kSendEnd,
                 [](const SmbPacket& r) {
@@ -278,28 +282,84 @@ TEST(SenderStatus, ReceiverRefusalsAndBrokenRepliesAreFailures) {
                     h.flags = 0;
                     return SessionFrame(0, BuildSmb(h, {}, {}));
                 }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kUnconfirmed},
         {"start reply with two words",
          failAt(smb::kSendStart,
                 [](const SmbPacket& r) {
                     return Reply(r, 0, {1, 2});
                 }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kNotMessenger},
         {"garbage instead of an SMB",
          failAt(smb::kSendText, [](const SmbPacket&) { return SessionFrame(0, "garbage"); }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kBroken},
         {"session frame in place of a reply",
          failAt(smb::kSendText, [](const SmbPacket&) { return "\x82\0\0\0"s; }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kBroken},
         {"silence at the end", failAt(smb::kSendEnd, [](const SmbPacket&) { return ""s; }),
-         status::kNetworkError},
+         status::kNetworkError, SendFailure::kUnconfirmed},
         {"receiver refuses delivery", [](Outcome& o) { return ReceiverPeer(o, false); },
-         status::kBadReceive},
+         status::kBadReceive, SendFailure::kPeerRefused},
     };
     for (const Case& c : cases) {
         Outcome o = Converse(Request(std::string(300, 'k')), c.peer);
         EXPECT_EQ(o.status, c.expected) << c.why;
+        EXPECT_EQ(o.result.failure, c.failure) << c.why;
     }
+}
+
+TEST(SenderStatus, WhyASendFailedFollowsHowFarItGot) {
+    // NetBIOS with no messenger behind it, under both names: no messenger.
+    Outcome netbios = Converse(Request("hi", true), [](Outcome&) {
+        return ScriptedPeer([](const SmbPacket& r) { return Reply(r, 0); }, "\x83\0\0\x01\x82"s);
+    });
+    EXPECT_EQ(netbios.result.failure, SendFailure::kNotMessenger);
+    EXPECT_EQ(netbios.result.status, status::kNameNotFound);
+
+    // Names refused at the start, text refused at a block: told apart.
+    auto refuse = [](uint8_t command) {
+        return [command](Outcome&) {
+            return ScriptedPeer([command](const SmbPacket& r) {
+                if (r.header.command == command)
+                    return Reply(r, smb::DosStatus(smb::kErrSrv, smb::kErrNoRoom));
+                return Reply(r, 0, r.header.command == smb::kSendStart ? std::vector<uint16_t>{7}
+                                                                       : std::vector<uint16_t>{});
+            });
+        };
+    };
+    Outcome names = Converse(Request("hi"), refuse(smb::kSendStart));
+    EXPECT_EQ(names.result.phase, SendPhase::kNames);
+    EXPECT_EQ(names.result.smbStatus, smb::DosStatus(smb::kErrSrv, smb::kErrNoRoom));
+    EXPECT_EQ(Converse(Request("hi"), refuse(smb::kSendText)).result.phase, SendPhase::kText);
+
+    // The peer hangs up: before it said anything it turned us away, later it cut us short,
+    // and once the end is out the message may be on its screen.
+    Sender early(Request("hi"));
+    early.Connected();
+    early.Fail(status::kNetworkError, SendFailure::kClosed);
+    EXPECT_EQ(early.Result().failure, SendFailure::kClosed);
+
+    Sender midway(Request(std::string(300, 'm')));
+    Receiver receiver([](const Message&) { return true; });
+    std::string out = midway.Connected(), back;
+    receiver.Feed(out, back);
+    out.clear();
+    midway.Feed(back, out); // the start is taken, the first block goes out
+    midway.Fail(status::kNetworkError, SendFailure::kClosed);
+    EXPECT_EQ(midway.Result().failure, SendFailure::kBroken);
+    EXPECT_FALSE(midway.EndSent());
+
+    Sender late(Request("hi"));
+    Receiver lateReceiver([](const Message&) { return true; });
+    out = late.Connected();
+    for (int i = 0; i < 2; ++i) { // the start's reply, then the block's: the end goes out
+        back.clear();
+        lateReceiver.Feed(out, back);
+        out.clear();
+        late.Feed(back, out);
+    }
+    ASSERT_TRUE(late.EndSent());
+    late.Fail(status::kNetworkError, SendFailure::kNoReply);
+    EXPECT_EQ(late.Result().failure, SendFailure::kUnconfirmed);
 }
 
 TEST(SenderStatus, OverlongTextsAndMissingRecipientsAreRefusedBeforeSending) {

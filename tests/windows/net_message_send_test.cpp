@@ -266,3 +266,59 @@ TEST(NetMessageSend, FallbackPortTakesWhatThePortDoesNot) {
     EXPECT_EQ(SendTo(o, L"hi"), status::kNetworkError);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
 }
+
+// What each kind of peer makes of a send, beside the status: the reason the user is told.
+TEST(NetMessageSend, EveryFailureComesWithWhyItFailed) {
+    std::string buf = WideBuffer(L"hi");
+    auto send = [&buf](const SendOptions& o, const wchar_t* to = L"127.0.0.1") {
+        return NetMessageSend(o, to, L"张三", reinterpret_cast<const unsigned char*>(buf.data()),
+                              static_cast<unsigned long>(buf.size()));
+    };
+    uint16_t closedPort;
+    {
+        Listener gone([](SOCKET, const std::atomic<bool>&) {});
+        closedPort = gone.port();
+    }
+    SendResult r = send(Options(closedPort));
+    EXPECT_EQ(r.status, status::kNetworkError);
+    EXPECT_EQ(r.failure, SendFailure::kRefused);
+    EXPECT_EQ(r.port, closedPort);
+
+    // The status-only call leaves the same reason behind on this thread.
+    EXPECT_EQ(SendTo(Options(closedPort), L"hi"), status::kNetworkError);
+    EXPECT_EQ(LastSendResult().failure, SendFailure::kRefused);
+    ForgetLastSendResult();
+    EXPECT_EQ(LastSendResult().failure, SendFailure::kNone);
+
+    Listener netbios(lvtest::NetBiosWithoutMessenger());
+    EXPECT_EQ(send(Options(netbios.port(), true)).failure, SendFailure::kNotMessenger);
+    // NetBIOS on the port, nothing on the fallback: no messenger runs there.
+    SendOptions both = Options(netbios.port(), true);
+    both.fallbackPort = closedPort;
+    r = send(both);
+    EXPECT_EQ(r.failure, SendFailure::kRefused);
+    EXPECT_EQ(r.fallbackPort, closedPort);
+
+    Listener silent(SilentPeer());
+    EXPECT_EQ(send(Options(silent.port())).failure, SendFailure::kNoReply);
+    Listener hangsUp([](SOCKET, const std::atomic<bool>&) {});
+    EXPECT_EQ(send(Options(hangsUp.port())).failure, SendFailure::kClosed);
+
+    std::vector<Message> got;
+    Listener full(ReceiverServe(got, false));
+    r = send(Options(full.port()));
+    EXPECT_EQ(r.status, status::kBadReceive);
+    EXPECT_EQ(r.failure, SendFailure::kPeerRefused);
+
+    EXPECT_EQ(send(Options(closedPort), L"127.1").failure, SendFailure::kBadAddress);
+    std::wstring nowhere = L"lv-nosuchhost-" + std::to_wstring(GetCurrentProcessId());
+    r = send(Options(closedPort), nowhere.c_str());
+    EXPECT_EQ(r.status, status::kNameNotFound);
+    EXPECT_TRUE(r.failure == SendFailure::kNameNotFound ||
+                r.failure == SendFailure::kLookupTimeout);
+
+    Listener good(ReceiverServe(got));
+    r = send(Options(good.port()), L"localhost");
+    EXPECT_EQ(r.status, 0u);
+    EXPECT_EQ(r.failure, SendFailure::kNone);
+}

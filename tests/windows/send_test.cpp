@@ -167,8 +167,8 @@ TEST_F(SendWindow, FailedSendLeavesTheLogAsItWasAndSaysSo) {
         return NetMessageBufferSendWith(nowhere, L"127.0.0.39", from, buf, len);
     };
     ASSERT_TRUE(SendToFriend(0, "没人收"));
-    ASSERT_TRUE(WaitForLines(2));
-    EXPECT_EQ(Status(), (Lines{"张三:正在发送..", "张三:发送失败:-("}));
+    ASSERT_TRUE(WaitForLines(3));
+    EXPECT_EQ(Status(), (Lines{"张三:正在发送..", "张三:发送失败:-(", lv::kRefusedText}));
     EXPECT_EQ(dir.ReadLog(L"send.txt", *history->SendLog()), kOldLog);
     EXPECT_EQ(history->SendLog()->Text(), kOldLog);
 }
