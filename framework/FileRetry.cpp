@@ -9,8 +9,7 @@ bool IsPassingFileError(unsigned long error) {
            error == kErrorAccessDenied;
 }
 
-std::optional<unsigned> NextFileRetryDelay(unsigned attempt, uint64_t elapsedMs,
-                                           unsigned limitMs) {
+std::optional<unsigned> NextFileRetryDelay(unsigned attempt, uint64_t elapsedMs, unsigned limitMs) {
     if (elapsedMs >= limitMs)
         return std::nullopt;
     // 20, 40, 80, 160, then 250 ms apart.

@@ -37,8 +37,7 @@ struct FileRetryClock {
 // attempt, ends the tries early (true: the result of the last attempt stands). Returns the
 // last attempt's result.
 unsigned long RetryWhileHeld(const std::function<unsigned long()>& attempt,
-                             const FileRetryClock& clock,
-                             const std::function<bool()>& stop = {},
+                             const FileRetryClock& clock, const std::function<bool()>& stop = {},
                              unsigned limitMs = kFileRetryLimitMs);
 
 } // namespace lv

@@ -178,8 +178,8 @@ FileRead ReadFileBounded(const std::wstring& path, size_t maxBytes) {
     // A log of hundreds of megabytes is read into one allocation, not grown by doubling.
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
-        result.bytes.reserve(static_cast<size_t>(
-            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), maxBytes)));
+        result.bytes.reserve(static_cast<size_t>(std::min<unsigned long long>(
+            static_cast<unsigned long long>(size.QuadPart), maxBytes)));
     char buffer[64 * 1024];
     for (;;) {
         DWORD want =

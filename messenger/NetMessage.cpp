@@ -221,9 +221,9 @@ Sender::Step Talk(Sender& sender, const Socket& sock, const SendOptions& options
         }
         out.clear();
         ULONGLONG now = GetTickCount64();
-        unsigned wait = now >= deadline ? 0
-                                        : static_cast<unsigned>(
-                                              std::min<ULONGLONG>(deadline - now, replyMs));
+        unsigned wait = now >= deadline
+                            ? 0
+                            : static_cast<unsigned>(std::min<ULONGLONG>(deadline - now, replyMs));
         replyMs = options.replyTimeoutMs;
         bool closed = false;
         std::string in = wait ? Receive(sock, wait, closed) : std::string();
@@ -291,8 +291,8 @@ void AwaitConnects(const Socket* const (&socks)[N], Link (&links)[N], unsigned t
         if (select(0, nullptr, &writable, &failed, &tv) <= 0)
             return;
         for (size_t i = 0; i < N; ++i) {
-            if (links[i] == Link::kPending && (FD_ISSET(socks[i]->get(), &writable) ||
-                                               FD_ISSET(socks[i]->get(), &failed)))
+            if (links[i] == Link::kPending &&
+                (FD_ISSET(socks[i]->get(), &writable) || FD_ISSET(socks[i]->get(), &failed)))
                 links[i] = Settle(*socks[i], FD_ISSET(socks[i]->get(), &failed));
         }
     }

@@ -54,9 +54,9 @@ SendOutcome PerformSend(const SendJob& job, const SendContext& context) {
     // What our NetMessageBufferSend leaves on this thread says why; a send function that
     // leaves nothing is explained by its status alone.
     messenger::ForgetLastSendResult();
-    outcome.status = context.send ? context.send(nullptr, Units(address), Units(sender), bytes, length)
-                                  : NetMessageBufferSend(nullptr, Units(address), Units(sender),
-                                                         bytes, length);
+    outcome.status =
+        context.send ? context.send(nullptr, Units(address), Units(sender), bytes, length)
+                     : NetMessageBufferSend(nullptr, Units(address), Units(sender), bytes, length);
     if (outcome.status == 0) {
         LogTime now = context.clock ? context.clock() : LocalNow();
         // Address and text as sent: through UTF-16 and back.

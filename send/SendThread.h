@@ -29,9 +29,9 @@ struct SendJob {
 };
 
 // NetMessageBufferSend's signature; tests put a function of their own in its place.
-using MessageSendFunction = std::function<unsigned long(
-    const wchar_t* server, const wchar_t* to, const wchar_t* from, const unsigned char* buffer,
-    unsigned long length)>;
+using MessageSendFunction =
+    std::function<unsigned long(const wchar_t* server, const wchar_t* to, const wchar_t* from,
+                                const unsigned char* buffer, unsigned long length)>;
 
 // Where a worker's results go.
 struct SendContext {

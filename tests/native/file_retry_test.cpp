@@ -14,7 +14,8 @@ struct FakeTime {
     uint64_t now = 0;
     std::vector<unsigned> waits;
     lv::FileRetryClock Clock() {
-        return {[this] { return now; }, [this](unsigned ms) {
+        return {[this] { return now; },
+                [this](unsigned ms) {
                     waits.push_back(ms);
                     now += ms;
                 }};

@@ -321,8 +321,9 @@ TEST(SenderStatus, WhyASendFailedFollowsHowFarItGot) {
             return ScriptedPeer([command](const SmbPacket& r) {
                 if (r.header.command == command)
                     return Reply(r, smb::DosStatus(smb::kErrSrv, smb::kErrNoRoom));
-                return Reply(r, 0, r.header.command == smb::kSendStart ? std::vector<uint16_t>{7}
-                                                                       : std::vector<uint16_t>{});
+                return Reply(r, 0,
+                             r.header.command == smb::kSendStart ? std::vector<uint16_t>{7}
+                                                                 : std::vector<uint16_t>{});
             });
         };
     };

@@ -28,7 +28,9 @@ class Holder {
     std::thread thread_;
 };
 
-DWORD Since(DWORD start) { return GetTickCount() - start; }
+DWORD Since(DWORD start) {
+    return GetTickCount() - start;
+}
 
 TEST(HeldFile, AReplaceWaitsForTheHolderAndGivesUpAfterAboutTwoSeconds) {
     DataFolder dir;

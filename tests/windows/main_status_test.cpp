@@ -427,9 +427,10 @@ TEST(FriendFile, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     lv::TfrmMain main;
-    EXPECT_EQ(main.mmOutput.Lines(),
-              Concat(Welcome(), {"正在读取好友数据..",
-                                 "数据文件无法读取（可能正被其他程序使用）！本次运行不会改写它。"}));
+    EXPECT_EQ(
+        main.mmOutput.Lines(),
+        Concat(Welcome(), {"正在读取好友数据..",
+                           "数据文件无法读取（可能正被其他程序使用）！本次运行不会改写它。"}));
     EXPECT_TRUE(main.FriendFileProtected());
     main.Friends().Add({"New", "10.0.0.9"});
     main.btClearClick();
@@ -534,9 +535,8 @@ TEST(FriendFile, AHugeFileIsADamagedFileAndStartUpGoesOn) {
     huge.resize(lv::TfrmMain::kMaxFriendFileBytes + 1, ' ');
     dir.Write(L"FRIENDS.DAT", huge);
     lv::TfrmMain main;
-    EXPECT_EQ(main.mmOutput.Lines(),
-              Concat(Welcome(), {"正在读取好友数据..", "数据文件版本:1.0", "好友个数：1",
-                                 "发送者名字：S", kDamaged}));
+    EXPECT_EQ(main.mmOutput.Lines(), Concat(Welcome(), {"正在读取好友数据..", "数据文件版本:1.0",
+                                                        "好友个数：1", "发送者名字：S", kDamaged}));
     EXPECT_EQ(main.lsbNames.Count(), 0);
     EXPECT_FALSE(main.FriendFileProtected());
 }

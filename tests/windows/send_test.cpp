@@ -104,8 +104,8 @@ class SendWindow : public testing::Test {
     Lines Status() const { return main->mmOutput.Lines(); }
     // Waits until the status area has `count` lines and no worker runs.
     bool WaitForLines(size_t count, int ms = 20000) {
-        return PumpUntil(
-            [&] { return Status().size() >= count && lv::App().WorkerCount() == 0; }, ms);
+        return PumpUntil([&] { return Status().size() >= count && lv::App().WorkerCount() == 0; },
+                         ms);
     }
     // The main window's send command for friend `index`; while the send window is up
     // modally, `text` goes into it and Send is pressed. True when the window came up.
@@ -193,7 +193,8 @@ TEST_F(SendWindow, WorkerHandsTheServiceTheDocumentedBuffers) {
     // Four code units with the null: 2 * 4 + 10 bytes, the text in UTF-16LE first.
     ASSERT_EQ(call.buffer.size(), 18u);
     EXPECT_EQ(call.buffer.substr(0, 8), std::string("a\0b\0\x2d\x4e\0\0", 8));
-    EXPECT_EQ(dir.ReadLog(L"send.txt", *history->SendLog()), lv::SendRecordText(kTime, "张三", "192.168.0.7", "ab中") + kOldLog);
+    EXPECT_EQ(dir.ReadLog(L"send.txt", *history->SendLog()),
+              lv::SendRecordText(kTime, "张三", "192.168.0.7", "ab中") + kOldLog);
 }
 
 TEST_F(SendWindow, UnwritableSendLogStillGivesTheResultAndReportsIt) {
@@ -265,7 +266,8 @@ TEST_F(SendWindow, WorkersFinishingTogetherKeepEveryRecordWhole) {
     };
     for (int i = 0; i < kWorkers; ++i) {
         send->OpenForAddress("10.0.0." + std::to_string(i));
-        send->mmContent.SetText("消息" + std::to_string(i) + "\r\n" + std::string(300, 'a' + i % 26));
+        send->mmContent.SetText("消息" + std::to_string(i) + "\r\n" +
+                                std::string(300, 'a' + i % 26));
         send->btSend.Click();
         EXPECT_FALSE(send->Visible());
     }
@@ -275,23 +277,24 @@ TEST_F(SendWindow, WorkersFinishingTogetherKeepEveryRecordWhole) {
     EXPECT_EQ(log, history->SendLog()->Text());
     ASSERT_TRUE(log.ends_with(kOldLog));
     for (int i = 0; i < kWorkers; ++i) {
-        std::string record = lv::SendRecordText(kTime, "（临时发送）", "10.0.0." + std::to_string(i),
-                                                "消息" + std::to_string(i) + "\r\n" +
-                                                    std::string(300, 'a' + i % 26));
+        std::string record = lv::SendRecordText(
+            kTime, "（临时发送）", "10.0.0." + std::to_string(i),
+            "消息" + std::to_string(i) + "\r\n" + std::string(300, 'a' + i % 26));
         size_t at = log.find(record);
         ASSERT_NE(at, std::string::npos) << "record " << i;
         EXPECT_EQ(log.find(record, at + 1), std::string::npos) << "record " << i << " twice";
     }
     // Nothing but the records and the old log: none mixed into another.
-    EXPECT_EQ(log.size(), kOldLog.size() + [&] {
-        size_t total = 0;
-        for (int i = 0; i < kWorkers; ++i)
-            total += lv::SendRecordText(kTime, "（临时发送）", "10.0.0." + std::to_string(i),
-                                        "消息" + std::to_string(i) + "\r\n" +
-                                            std::string(300, 'a' + i % 26))
-                         .size();
-        return total;
-    }());
+    EXPECT_EQ(
+        log.size(), kOldLog.size() + [&] {
+            size_t total = 0;
+            for (int i = 0; i < kWorkers; ++i)
+                total += lv::SendRecordText(kTime, "（临时发送）", "10.0.0." + std::to_string(i),
+                                            "消息" + std::to_string(i) + "\r\n" +
+                                                std::string(300, 'a' + i % 26))
+                             .size();
+            return total;
+        }());
     // Per send, its "sending" line before its result line.
     Lines status = Status();
     ASSERT_EQ(status.size(), 2u * kWorkers);
@@ -415,10 +418,11 @@ TEST_F(SendWindow, AdHocPromptOpensTheSendWindowModelesslyAndAFriendSendBringsIt
     send->btSendClick();
     ASSERT_TRUE(WaitForLines(2));
     EXPECT_EQ(Status(), (Lines{"（临时发送）:正在发送..", "（临时发送）:发送成功^_^"}));
-    EXPECT_TRUE(dir.ReadLog(L"send.txt", *history->SendLog()).starts_with(
-        lv::SendRecordText(kTime, "（临时发送）", " 127.0.0.5 ", "写了一半")));
-    EXPECT_TRUE(dir.ReadLog(L"send.txt", *history->SendLog()).find("接收者：（临时发送）( 127.0.0.5 )\r\n") !=
-                std::string::npos);
+    EXPECT_TRUE(
+        dir.ReadLog(L"send.txt", *history->SendLog())
+            .starts_with(lv::SendRecordText(kTime, "（临时发送）", " 127.0.0.5 ", "写了一半")));
+    EXPECT_TRUE(dir.ReadLog(L"send.txt", *history->SendLog())
+                    .find("接收者：（临时发送）( 127.0.0.5 )\r\n") != std::string::npos);
 
     // And once it is closed, the friend send opens it for the friend with an empty text.
     send->mmContent.SetText("取消后留下的");
@@ -488,7 +492,8 @@ TEST(SendAtExit, ASendUnderWayAtExitIsWaitedForAndItsRecordKept) {
     send.reset();
     history.reset();
     main.reset();
-    EXPECT_EQ(dir.Read(L"send.txt"), lv::SendRecordText(kTime, "（临时发送）", "127.0.0.1", "退出前发的"));
+    EXPECT_EQ(dir.Read(L"send.txt"),
+              lv::SendRecordText(kTime, "（临时发送）", "127.0.0.1", "退出前发的"));
     EXPECT_FALSE(dir.Exists(L"send.txt.journal"));
     peer.join();
     CloseHandle(release);
